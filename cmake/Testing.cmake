@@ -1,0 +1,27 @@
+# Test helpers shared by every subsystem's test folder.
+
+if(WIN32)
+  # GoogleTest from Debian's sources, cross-built for the Windows test programs.
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# A GoogleTest program registered as one ctest test (one process: under Wine a process costs
+# about a second, so test cases are not split into separate ctest tests). In the Windows tree
+# ctest runs it through the Wine emulator and one at a time, because wineserver is fragile
+# under parallel load.
+function(add_unit_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300)
+  endif()
+endfunction()
