@@ -1,0 +1,3 @@
+#include "win32/module_instance.h"
+
+HINSTANCE ModuleInstance = nullptr;

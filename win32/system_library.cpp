@@ -1,0 +1,44 @@
+#include "win32/system_library.h"
+
+#include <string>
+
+namespace win32 {
+
+namespace {
+// From the SDK's libloaderapi.h; spelled out for systems whose headers predate it.
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+}  // namespace
+
+void RestrictDllSearchToSystemFolder() {
+  // Looked up by name: older systems have no SetDefaultDllDirectories, and importing it would
+  // stop the program from loading there at all.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return;
+  auto set_directories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_directories != nullptr) set_directories(kSearchSystem32);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  // A full path is never searched for, so this is safe with or without the search flags.
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  std::wstring path(folder, length);
+  path += L'\\';
+  path += name;
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void InitCommonControlsFromSystem() {
+  HMODULE comctl = LoadSystemLibrary(L"comctl32.dll");
+  if (comctl == nullptr) return;
+  using InitCommonControlsFn = void(WINAPI*)();
+  auto init = reinterpret_cast<InitCommonControlsFn>(
+      reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControls")));
+  if (init != nullptr) init();
+  // comctl32 stays loaded for the life of the process: the progress bar class lives in it.
+}
+
+}  // namespace win32
