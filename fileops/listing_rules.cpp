@@ -1,0 +1,27 @@
+#include "fileops/listing_rules.h"
+
+namespace fileops {
+
+bool IsListed(std::uint32_t attributes, std::uint32_t mask, std::u16string_view name) {
+  if (name == u"." || name == u"..") return false;
+  const std::uint32_t kinds = attributes & (kAttributeHidden | kAttributeSystem | kAttributeDirectory);
+  return (kinds & ~mask) == 0;
+}
+
+bool IsDeletable(std::uint32_t attributes) {
+  return (attributes & (kAttributeHidden | kAttributeSystem | kAttributeVolumeLabel |
+                        kAttributeDirectory)) == 0;
+}
+
+std::string WithFolderWildcard(std::string_view pattern) {
+  std::string result(pattern);
+  if (!result.empty() && (result.back() == ':' || result.back() == '\\')) result += "*.*";
+  return result;
+}
+
+std::string_view FolderPart(std::string_view path) {
+  const std::size_t last = path.find_last_of(":\\");
+  return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
+}
+
+}  // namespace fileops

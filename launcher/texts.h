@@ -1,0 +1,19 @@
+// The launcher's fixed names and message texts.
+#pragma once
+
+#include <string_view>
+
+namespace launcher {
+
+inline constexpr std::string_view kStagedArchiveName = "Bulktemp.eek";
+inline constexpr std::string_view kBaseFolderName = "\\Tarnby Setup";
+inline constexpr std::string_view kProductFolderName = "\\Tarnby Setup\\TarLoom64";
+inline constexpr std::string_view kInstallerName = "\\setup.exe";
+inline constexpr std::string_view kShortcutName = "Tarnby TarLoom64 Setup";
+inline constexpr std::string_view kDefaultDrive = "C:";
+
+inline constexpr std::string_view kSetupCaption = "Tarnby TarLoom64 Setup";
+inline constexpr std::string_view kPlatformRefused = "Win98 No Support";
+inline constexpr std::string_view kResourceNotFound = "Resource Not Found!";
+
+}  // namespace launcher
