@@ -1,0 +1,44 @@
+#include "shortcut/shortcut_writer_win.h"
+
+#include <string>
+
+#include "shortcut/link_path.h"
+#include "win32/ansi.h"
+#include "win32/com.h"
+
+namespace shortcut {
+
+namespace {
+
+// A BSTR for one method call: as a temporary in the call's argument list it is freed as soon
+// as the call returns.
+win32::UniqueBstr CallText(std::string_view ansiText) {
+  return win32::UniqueBstr::FromWide(win32::AnsiToWide(ansiText));
+}
+
+}  // namespace
+
+void WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::string_view targetPath,
+                   std::string_view trimmedFolder, std::string_view shortcutName) {
+  // Declared as IDispatch, but the object is the shortcut: it is kept as IWshShortcut as it is.
+  // After a failed call the out-pointer is not trusted, not even to be released.
+  IDispatch* created = nullptr;
+  if (FAILED(shellObject.CreateShortcut(CallText(linkPath).get(), &created)) || created == nullptr) {
+    return;
+  }
+  win32::ComPtr<IWshShortcut> shortcutObject;
+  *shortcutObject.put() = static_cast<IWshShortcut*>(created);
+
+  // Each result is ignored on purpose: a property that fails does not stop the others or the save.
+  shortcutObject->put_Description(CallText(shortcutName).get());
+  shortcutObject->put_WorkingDirectory(CallText(trimmedFolder).get());
+  shortcutObject->put_Arguments(CallText("").get());
+  const std::wstring iconLocation = IconLocation(win32::AnsiToWide(targetPath));
+  shortcutObject->put_IconLocation(win32::UniqueBstr::FromWide(iconLocation).get());
+  shortcutObject->put_RelativePath(CallText(trimmedFolder).get());
+  shortcutObject->put_TargetPath(CallText(targetPath).get());
+  shortcutObject->put_WindowStyle(kNormalWindow);
+  shortcutObject->Save();
+}
+
+}  // namespace shortcut
