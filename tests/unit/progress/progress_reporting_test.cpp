@@ -1,0 +1,63 @@
+#include "progress/progress_reporting.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using progress::BarPosition;
+
+// Records what reaches the window, in order: "text:<label>" and "pos:<n>".
+class Recorder final : public progress::PercentForwarder {
+ public:
+  std::vector<std::string> seen;
+
+ protected:
+  void ShowLabel(std::string_view text) override { seen.push_back("text:" + std::string(text)); }
+  void ShowPosition(int32_t percent) override { seen.push_back("pos:" + std::to_string(percent)); }
+};
+
+using Seen = std::vector<std::string>;
+
+TEST(ProgressReporting, EachChangeSetsTheLabelThenPostsThePosition) {
+  Recorder r;
+  r.PercentChanged(5);
+  r.PercentChanged(100);
+  EXPECT_EQ(r.seen, (Seen{"text: 5 %", "pos:5", "text: 100 %", "pos:100"}));
+}
+
+TEST(ProgressReporting, NothingIsShownForZeroPercent) {
+  Recorder r;
+  r.PercentChanged(0);
+  r.PercentChanged(0);
+  EXPECT_TRUE(r.seen.empty());
+  r.PercentChanged(1);
+  EXPECT_EQ(r.seen, (Seen{"text: 1 %", "pos:1"}));
+}
+
+TEST(ProgressReporting, OneReportPerChangeAndNoFillingIn) {
+  Recorder r;
+  r.PercentChanged(3);
+  r.PercentChanged(3);
+  r.PercentChanged(5);  // straight from 3 to 5: 4 is not filled in
+  r.PercentChanged(5);
+  EXPECT_EQ(r.seen, (Seen{"text: 3 %", "pos:3", "text: 5 %", "pos:5"}));
+}
+
+TEST(ProgressReporting, BarPositionIsAtLeastOneWithNoUpperLimit) {
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  EXPECT_EQ(BarPosition(0), 1);
+  EXPECT_EQ(BarPosition(-5), 1);
+  EXPECT_EQ(BarPosition(kMin), 1);
+  EXPECT_EQ(BarPosition(1), 1);
+  EXPECT_EQ(BarPosition(100), 100);
+  EXPECT_EQ(BarPosition(150), 150);
+  EXPECT_EQ(BarPosition(kMax), kMax);
+}
+
+}  // namespace
