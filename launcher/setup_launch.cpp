@@ -1,0 +1,68 @@
+#include "launcher/setup_launch.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "win32/ansi.h"
+#include "win32/error_mode.h"
+#include "win32/fixed_text.h"
+#include "win32/handle.h"
+
+namespace launcher {
+
+namespace {
+
+constexpr std::string_view kInstallerFile = "\\setup.exe";
+
+// The sizes the system expects of a 32-bit caller.
+static_assert(sizeof(SECURITY_ATTRIBUTES) == 12);
+static_assert(sizeof(STARTUPINFOW) == 68);
+
+}  // namespace
+
+void LaunchSetup(std::string_view productFolder) {
+  {
+    win32::QuietErrorMode quiet;
+    ::SetCurrentDirectoryW(win32::AnsiToWide(productFolder).c_str());
+  }
+
+  // The path travels through a MAX_PATH buffer. A path that does not fit would be cut into the
+  // name of some other file, so nothing is started then.
+  const std::string path = std::string(productFolder) + std::string(kInstallerFile);
+  const win32::FixedText<win32::kPathBuffer> buffer(path);
+  if (std::string_view(buffer.c_str()) != path) return;
+  const std::wstring installer = win32::AnsiToWide(buffer.c_str());
+  if (installer.empty()) return;
+
+  // With no application name, CreateProcessW splits the unquoted command line at its spaces and
+  // tries "C:\Tarnby.exe" before "C:\Tarnby Setup\TarLoom64\setup.exe". Naming the application
+  // starts exactly that file; the command line stays the bare path, as the installer expects.
+  // CreateProcessW may write into the command line, so it must be a writable copy.
+  std::wstring commandLine = installer;
+
+  SECURITY_ATTRIBUTES processAttributes{};
+  processAttributes.nLength = sizeof(SECURITY_ATTRIBUTES);
+  processAttributes.bInheritHandle = FALSE;
+  SECURITY_ATTRIBUTES threadAttributes = processAttributes;
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(STARTUPINFOW);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+
+  PROCESS_INFORMATION started{};
+  BOOL ok;
+  {
+    win32::QuietErrorMode quiet;
+    ok = ::CreateProcessW(installer.c_str(), commandLine.data(), &processAttributes,
+                          &threadAttributes, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                          &startup, &started);
+  }
+  if (!ok) return;
+  // Nothing of the child is kept: it is neither waited for nor asked for its exit code.
+  win32::UniqueHandle process(started.hProcess);
+  win32::UniqueHandle thread(started.hThread);
+}
+
+}  // namespace launcher

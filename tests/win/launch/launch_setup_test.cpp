@@ -1,0 +1,221 @@
+// LaunchSetup starting the sample setup.exe, which writes down how it was started.
+#include "launcher/setup_launch.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr const wchar_t* kProductFolder = L"C:\\Tarnby Setup\\TarLoom64";
+constexpr const wchar_t* kInstaller = L"C:\\Tarnby Setup\\TarLoom64\\setup.exe";
+constexpr const wchar_t* kRecord = L"C:\\Tarnby Setup\\TarLoom64\\setup-run.txt";
+// Where a start of C:\Tarnby.exe (a copy of the sample) would leave its record.
+constexpr const wchar_t* kTrapProgram = L"C:\\Tarnby.exe";
+constexpr const wchar_t* kTrapRecord = L"C:\\setup-run.txt";
+
+std::wstring SampleSetup() {
+  std::wstring path = L"Z:";
+  for (const char c : std::string(SAMPLE_SETUP_HOST_PATH)) path += c == '/' ? L'\\' : wchar_t(c);
+  return path;
+}
+
+bool Exists(const wchar_t* path) { return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
+  return wide;
+}
+
+using Record = std::map<std::wstring, std::wstring>;
+
+// The sample's key=value lines, once the file is there (it is renamed into place whole).
+Record WaitForRecord(const wchar_t* path, DWORD timeoutMs = 15000) {
+  const DWORD start = ::GetTickCount();
+  while (!Exists(path)) {
+    if (::GetTickCount() - start > timeoutMs) return {};
+    ::Sleep(20);
+  }
+  HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes(65536, '\0');
+  DWORD read = 0;
+  ::ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+  ::CloseHandle(file);
+  bytes.resize(read);
+
+  Record record;
+  size_t begin = 0;
+  while (begin < bytes.size()) {
+    size_t end = bytes.find('\n', begin);
+    if (end == std::string::npos) end = bytes.size();
+    const std::string line = bytes.substr(begin, end - begin);
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) record[FromUtf8(line.substr(0, equals))] = FromUtf8(line.substr(equals + 1));
+    begin = end + 1;
+  }
+  return record;
+}
+
+std::wstring CurrentFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, folder);
+  return folder;
+}
+
+class LaunchSetupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previousFolder = CurrentFolder();
+    ::CreateDirectoryW(L"C:\\Tarnby Setup", nullptr);
+    ::CreateDirectoryW(kProductFolder, nullptr);
+    ::DeleteFileW(kRecord);
+    ::DeleteFileW(kTrapRecord);
+    ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kInstaller, FALSE)) << "sample setup.exe missing";
+  }
+  void TearDown() override { ::SetCurrentDirectoryW(previousFolder.c_str()); }
+
+  std::wstring previousFolder;
+};
+
+TEST_F(LaunchSetupTest, StartsTheInstallerFromTheProductFolderWithItsBarePath) {
+  ::SetCurrentDirectoryW(L"C:\\windows");
+  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+
+  const Record record = WaitForRecord(kRecord);
+  ASSERT_FALSE(record.empty()) << "setup.exe did not run";
+  EXPECT_EQ(record.at(L"module_path"), kInstaller);
+  // Exactly the path: no quotes, nothing after it.
+  EXPECT_EQ(record.at(L"command_line"), kInstaller);
+  EXPECT_EQ(record.at(L"current_folder"), kProductFolder);
+  // STARTF_USESHOWWINDOW alone, with SW_SHOWNORMAL.
+  EXPECT_EQ(record.at(L"startup_flags"), L"1");
+  EXPECT_EQ(record.at(L"show_window"), L"1");
+  // The program itself now stands in the product folder too.
+  EXPECT_EQ(CurrentFolder(), kProductFolder);
+}
+
+// With no application name, the unquoted command line "C:\Tarnby Setup\TarLoom64\setup.exe" is
+// read as "C:\Tarnby.exe" with arguments when such a file exists.
+TEST_F(LaunchSetupTest, AFileAtTheUnquotedPathsFirstWordIsNotStarted) {
+  ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
+  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+
+  const Record record = WaitForRecord(kRecord);
+  ASSERT_FALSE(record.empty()) << "setup.exe did not run";
+  EXPECT_EQ(record.at(L"module_path"), kInstaller);
+  EXPECT_EQ(record.at(L"command_line"), kInstaller);
+  ::Sleep(1000);
+  EXPECT_FALSE(Exists(kTrapRecord)) << "C:\\Tarnby.exe was started";
+  ::DeleteFileW(kTrapProgram);
+}
+
+// The control for the test above: the trap is real on this system, so that test can fail.
+TEST_F(LaunchSetupTest, ControlWithoutApplicationNameTheSystemStartsTarnbyExe) {
+  ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
+  std::wstring commandLine = kInstaller;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &started));
+  ::CloseHandle(started.hProcess);
+  ::CloseHandle(started.hThread);
+
+  const Record record = WaitForRecord(kTrapRecord);
+  ASSERT_FALSE(record.empty());
+  EXPECT_EQ(record.at(L"module_path"), kTrapProgram);
+  ::DeleteFileW(kTrapProgram);
+}
+
+// The sample reads a handle value and file path from the environment and reports whether that
+// value is, in the child, a handle to that same file.
+class InheritanceProbe {
+ public:
+  InheritanceProbe() {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    handle_ = ::CreateFileW(kProbeFile, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto value = static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle_));
+    ::SetEnvironmentVariableW(L"TARLOOM_PROBE_HANDLE", std::to_wstring(value).c_str());
+    ::SetEnvironmentVariableW(L"TARLOOM_PROBE_FILE", kProbeFile);
+  }
+  ~InheritanceProbe() {
+    ::SetEnvironmentVariableW(L"TARLOOM_PROBE_HANDLE", nullptr);
+    ::SetEnvironmentVariableW(L"TARLOOM_PROBE_FILE", nullptr);
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  bool ready() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  static constexpr const wchar_t* kProbeFile = L"C:\\inheritance-probe.bin";
+  HANDLE handle_;
+};
+
+TEST_F(LaunchSetupTest, InstallerInheritsNoHandles) {
+  InheritanceProbe probe;
+  ASSERT_TRUE(probe.ready());
+  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+
+  const Record record = WaitForRecord(kRecord);
+  ASSERT_FALSE(record.empty()) << "setup.exe did not run";
+  EXPECT_EQ(record.at(L"probe_inherited"), L"0");
+  // The standard handle fields the child reads are not checked: Wine fills them with the
+  // console handles of a console parent whatever the inheritance flag, so they say nothing
+  // about what LaunchSetup asked for.
+}
+
+// The control for the test above: a child started with inheritance on does see the probe.
+TEST_F(LaunchSetupTest, ControlTheProbeSeesAnInheritedHandle) {
+  InheritanceProbe probe;
+  ASSERT_TRUE(probe.ready());
+  std::wstring commandLine = kInstaller;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(::CreateProcessW(kInstaller, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               kProductFolder, &startup, &started));
+  ::CloseHandle(started.hProcess);
+  ::CloseHandle(started.hThread);
+
+  const Record record = WaitForRecord(kRecord);
+  ASSERT_FALSE(record.empty());
+  EXPECT_EQ(record.at(L"probe_handle_valid"), L"1");
+  EXPECT_EQ(record.at(L"probe_inherited"), L"1");
+}
+
+TEST_F(LaunchSetupTest, DoesNotWaitForTheInstaller) {
+  // A folder of its own: the lingering child keeps its setup.exe busy.
+  constexpr const wchar_t* kFolder = L"C:\\Lingering";
+  ::CreateDirectoryW(kFolder, nullptr);
+  ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), L"C:\\Lingering\\setup.exe", FALSE));
+  ::SetEnvironmentVariableW(L"TARLOOM_SETUP_LINGER_MS", L"8000");
+  const DWORD start = ::GetTickCount();
+  launcher::LaunchSetup("C:\\Lingering");
+  const DWORD elapsed = ::GetTickCount() - start;
+  ::SetEnvironmentVariableW(L"TARLOOM_SETUP_LINGER_MS", nullptr);
+
+  EXPECT_LT(elapsed, 4000u);
+  EXPECT_FALSE(WaitForRecord(L"C:\\Lingering\\setup-run.txt").empty()) << "setup.exe did not run";
+}
+
+TEST_F(LaunchSetupTest, MissingInstallerStartsNothingAndReturns) {
+  ASSERT_TRUE(::DeleteFileW(kInstaller));
+  // Even with a C:\Tarnby.exe to fall back on, nothing else is started in its place.
+  ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
+  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+  EXPECT_EQ(CurrentFolder(), kProductFolder);
+  ::Sleep(1000);
+  EXPECT_FALSE(Exists(kRecord));
+  EXPECT_FALSE(Exists(kTrapRecord));
+  ::DeleteFileW(kTrapProgram);
+}
+
+}  // namespace
