@@ -1,0 +1,19 @@
+// The encoder's match finder: for every position, the longest copy the format allows there.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace eek {
+
+// For every position i of `data`, the longest copy that can produce data[i...]: a run of 4 to
+// 131 bytes equal to bytes d = 1..256 places back (d <= i), wholly before i (length <= d).
+// length[i] is that length, or 0 when no copy of 4 bytes exists; distance[i] is one distance d
+// that reaches it (1..256, stored as d - 1), and 0 where length[i] is 0.
+//
+// The work per position is fixed, whatever the data: one pass over the 256 distances, kept
+// as running match counts, so long runs of one byte cost what random bytes cost.
+void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_t> length,
+                       std::span<std::uint8_t> distance);
+
+}  // namespace eek
