@@ -84,4 +84,23 @@ TEST_F(DesktopShortcut, ANameNoFileCanHaveMakesNoFileAndReturns) {
   EXPECT_TRUE(ReadLink(link).loaded);
 }
 
+TEST_F(DesktopShortcut, DesktopThatCannotBeWrittenMakesNoShortcutAndReturns) {
+  // A plain file where the desktop folder should be: the save has nowhere to go.
+  WIN32_FIND_DATAW found;
+  HANDLE find = ::FindFirstFileW((desktop + L"\\*.lnk").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do ::DeleteFileW((desktop + L"\\" + found.cFileName).c_str());
+    while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
+  ASSERT_TRUE(::RemoveDirectoryW(desktop.c_str()));
+  ASSERT_TRUE(shortcut_test::WriteFile(desktop.c_str(), "in the way"));
+  ASSERT_TRUE(::SetCurrentDirectoryW(L"C:\\"));
+  shortcut::CreateDesktopShortcut(kTarget, kProductFolder, kName);
+  EXPECT_FALSE(Exists(link));
+  EXPECT_FALSE(Exists(L"C:\\Tarnby TarLoom64 Setup.lnk"));
+  ::DeleteFileW(desktop.c_str());
+  ::CreateDirectoryW(desktop.c_str(), nullptr);
+}
+
 }  // namespace
