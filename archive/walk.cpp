@@ -52,7 +52,19 @@ void ReadHeader(ArchiveReader& archive, WalkRecord& record, WalkProgress& progre
   }
 }
 
+Layout DecideLayout(ArchiveReader& archive) {
+  archive.Seek(0);
+  std::uint8_t first = 0;
+  const bool got = archive.Read(&first, 1) == 1;
+  return got && first == kLayout2Marker ? Layout::kHeader10 : Layout::kHeader20;
+}
+
 }  // namespace
+
+Layout DecideLayout(ByteSource& source) {
+  ArchiveReader archive(source);
+  return DecideLayout(archive);
+}
 
 int64_t ParseEndPosition(std::string_view field) {
   std::size_t i = 0;
@@ -84,11 +96,8 @@ void WalkArchive(ByteSource& source, EntrySink& entries, ProgressReport& report,
                  WalkObserver& observer) {
   ArchiveReader archive(source);
 
-  // Layout decision: one byte at offset 0.
-  archive.Seek(0);
-  std::uint8_t first = 0;
-  const bool gotFirst = archive.Read(&first, 1) == 1;
-  const Layout layout = gotFirst && first == kLayout2Marker ? Layout::kHeader10 : Layout::kHeader20;
+  const Layout layout = DecideLayout(archive);
+  const bool gotFirst = !archive.LastReadShort();
 
   int64_t recordPos = 0;
   WalkProgress progress(archive.Length(), report);

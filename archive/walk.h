@@ -66,6 +66,10 @@ class WalkObserver {
 void WalkArchive(ByteSource& archive, EntrySink& entries, ProgressReport& progress,
                  WalkObserver& observer);
 
+// The layout decision: seeks to 0 and reads one byte; 0x02 means layout 2, anything else, or
+// no byte at all, layout 1.
+Layout DecideLayout(ByteSource& archive);
+
 // Reads a layout-1 end position field: blanks, tabs, carriage returns and line feeds are
 // skipped, then an optional sign and the digits up to the first other character. No digits
 // read as 0.

@@ -1,0 +1,278 @@
+// eekpack as a user runs it: the real program, in a scratch folder of its own per test.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/archive_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ByteVector = std::vector<std::uint8_t>;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Spit(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class Eekpack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/eekpack-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs eekpack in the scratch folder.
+  Result Run(const std::vector<std::string>& args) {
+    std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(EEKPACK_PATH);
+    for (const auto& a : args) command += " " + Quote(a);
+    command += " >out.txt 2>err.txt";
+    Result result;
+    const int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = Slurp(dir_ / "out.txt");
+    result.err = Slurp(dir_ / "err.txt");
+    fs::remove(dir_ / "out.txt");
+    fs::remove(dir_ / "err.txt");
+    return result;
+  }
+
+  fs::path Path(const std::string& name) const { return dir_ / name; }
+
+  std::string Binary(std::size_t size, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string bytes;
+    while (bytes.size() < size) {
+      // Repeats and noise, roughly like a program file.
+      if (bytes.size() > 64 && rng() % 2) {
+        const std::size_t from = rng() % (bytes.size() - 32);
+        bytes += bytes.substr(from, 4 + rng() % 28);
+      } else {
+        bytes += static_cast<char>(rng());
+      }
+    }
+    bytes.resize(size);
+    return bytes;
+  }
+
+  static int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(Eekpack, CreateListExtractRoundTripInBothLayouts) {
+  Spit(Path("readme.txt"), "Read me first.\r\n");
+  Spit(Path("Setup.exe"), Binary(300000, 1));
+  Spit(Path("empty.dat"), "");
+  for (const std::string layout : {"1", "2"}) {
+    SCOPED_TRACE("layout " + layout);
+    const Result created = Run({"create", "--layout", layout, "out.eek", "readme.txt", "Setup.exe", "empty.dat"});
+    ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(created.err, "");  // no terminal: no bar
+
+    const Result listed = Run({"list", "out.eek"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    std::istringstream lines(listed.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "layout " + layout);
+    std::getline(lines, line);
+    EXPECT_EQ(line, "README.TXT\t17\t16");
+    std::getline(lines, line);
+    EXPECT_EQ(line.rfind("SETUP.EXE\t", 0), 0u) << line;
+    EXPECT_NE(line.find("\t300000"), std::string::npos) << line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "EMPTY.DAT\t0\t0");
+
+    const Result extracted = Run({"extract", "out.eek", "unpacked" + layout});
+    ASSERT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(Slurp(Path("unpacked" + layout) / "README.TXT"), "Read me first.\r\n");
+    EXPECT_EQ(Slurp(Path("unpacked" + layout) / "SETUP.EXE"), Slurp(Path("Setup.exe")));
+    EXPECT_TRUE(fs::exists(Path("unpacked" + layout) / "EMPTY.DAT"));
+    EXPECT_EQ(fs::file_size(Path("unpacked" + layout) / "EMPTY.DAT"), 0u);
+  }
+  // Layout 2 is the default, and its archives start with the marker.
+  ASSERT_EQ(Run({"create", "default.eek", "readme.txt"}).status, 0);
+  EXPECT_EQ(Slurp(Path("default.eek"))[0], '\x02');
+}
+
+TEST_F(Eekpack, ExtractIntoTheCurrentFolderReplacingEarlierFiles) {
+  Spit(Path("a.txt"), "new content");
+  ASSERT_EQ(Run({"create", "x.eek", "a.txt"}).status, 0);
+  Spit(Path("A.TXT"), "an older and longer content");
+  // A link of an entry's name is replaced, not written through.
+  Spit(Path("victim"), "keep");
+  fs::create_symlink(Path("victim"), Path("B.TXT"));
+  Spit(Path("b.txt"), "bee");
+  ASSERT_EQ(Run({"create", "y.eek", "b.txt"}).status, 0);
+  ASSERT_EQ(Run({"extract", "x.eek"}).status, 0);
+  ASSERT_EQ(Run({"extract", "y.eek"}).status, 0);
+  EXPECT_EQ(Slurp(Path("A.TXT")), "new content");
+  EXPECT_FALSE(fs::is_symlink(Path("B.TXT")));
+  EXPECT_EQ(Slurp(Path("B.TXT")), "bee");
+  EXPECT_EQ(Slurp(Path("victim")), "keep");
+}
+
+TEST_F(Eekpack, ExtractSkipsNamesThatLeaveTheFolder) {
+  ByteVector archive;
+  const ByteVector literal = {0x01, 'h', 'i'};
+  eek::AppendRecord(archive, eek::Layout::kHeader10, "../escaped.txt", literal, 2);
+  eek::AppendRecord(archive, eek::Layout::kHeader10, "..\\escaped.txt", literal, 2);
+  eek::AppendRecord(archive, eek::Layout::kHeader10, "fine.txt", literal, 2);
+  Spit(Path("evil.eek"), std::string(archive.begin(), archive.end()));
+  fs::create_directory(Path("out"));
+  const Result result = Run({"extract", "evil.eek", "out"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_FALSE(fs::exists(Path("escaped.txt")));
+  EXPECT_FALSE(fs::exists(Path("ESCAPED.TXT")));
+  std::vector<std::string> written;
+  for (const auto& entry : fs::directory_iterator(Path("out"))) written.push_back(entry.path().filename());
+  EXPECT_EQ(written, std::vector<std::string>{"FINE.TXT"});
+  EXPECT_EQ(Lines(result.err), 2) << result.err;
+  EXPECT_NE(result.err.find("skipped ../ESCAPED.TXT"), std::string::npos) << result.err;
+
+  const Result listed = Run({"list", "evil.eek"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out.find("..\\x5CESCAPED.TXT\t3\t2\t(skipped"), std::string::npos) << listed.out;
+}
+
+TEST_F(Eekpack, DamagedArchivesAreReported) {
+  Spit(Path("big.bin"), Binary(50000, 2));
+  Spit(Path("small.txt"), "small");
+  ASSERT_EQ(Run({"create", "good.eek", "big.bin", "small.txt"}).status, 0);
+  const std::string good = Slurp(Path("good.eek"));
+  Spit(Path("cut.eek"), good.substr(0, good.size() / 2));
+  for (const std::string command : {"list", "extract"}) {
+    const Result result = Run({command, "cut.eek"});
+    EXPECT_EQ(result.status, 1) << command;
+    EXPECT_NE(result.err.find("damaged archive"), std::string::npos) << result.err;
+    EXPECT_EQ(Lines(result.err), 1) << result.err;
+  }
+  // The launcher's rules still hold: what could be decoded was written.
+  EXPECT_TRUE(fs::exists(Path("BIG.BIN")));
+  EXPECT_LT(fs::file_size(Path("BIG.BIN")), 50000u);
+
+  // A wrong size in a layout-2 header.
+  std::string lying = good;
+  lying[6] = static_cast<char>(lying[6] + 1);
+  Spit(Path("lying.eek"), lying);
+  const Result result = Run({"list", "lying.eek"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("its header says"), std::string::npos) << result.err;
+  // Not an archive at all.
+  Spit(Path("text.eek"), "this is not an archive, just some words in a file\n");
+  EXPECT_EQ(Run({"list", "text.eek"}).status, 1);
+  // An empty file is an empty archive.
+  Spit(Path("empty.eek"), "");
+  const Result empty = Run({"list", "empty.eek"});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "layout 1\n");
+}
+
+TEST_F(Eekpack, InputMistakesGiveOneLineErrorsAndNoArchive) {
+  Spit(Path("ok.txt"), "fine");
+  Spit(Path("a very long name.txt"), "long");
+  Spit(Path("con.txt"), "device");
+  Spit(Path("co:lon"), "colon");
+  Spit(Path("back\\slash"), "slash");
+  Spit(Path("OK.TXT"), "twin");
+  Spit(Path(" blank"), "blank");
+  struct Case {
+    std::vector<std::string> args;
+    std::string words;
+  };
+  const std::vector<Case> cases = {
+      {{"create", "x.eek", "ok.txt", "missing.txt"}, "cannot read missing.txt"},
+      {{"create", "--layout", "1", "x.eek", "a very long name.txt"}, "name too long for layout 1"},
+      {{"create", "x.eek", "con.txt"}, "not a plain file name"},
+      {{"create", "x.eek", "co:lon"}, "not a plain file name"},
+      {{"create", "x.eek", "back\\slash"}, "not a plain file name"},
+      {{"create", "x.eek", " blank"}, "blank"},
+      {{"create", "x.eek", "ok.txt", "OK.TXT"}, "duplicate entry name"},
+      {{"create", "x.eek", "."}, "not a plain file name"},
+      {{"create", "x.eek"}, "no input files"},
+      {{"list", "missing.eek"}, "cannot read missing.eek"},
+  };
+  for (const Case& c : cases) {
+    const Result result = Run(c.args);
+    EXPECT_EQ(result.status, 1) << c.words;
+    EXPECT_EQ(Lines(result.err), 1) << result.err;
+    EXPECT_NE(result.err.find(c.words), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(Path("x.eek"))) << c.words;
+  }
+  // A folder given as an input.
+  fs::create_directory(Path("folder"));
+  EXPECT_EQ(Run({"create", "x.eek", "folder"}).status, 1);
+}
+
+TEST_F(Eekpack, EntriesBeyondSigned32BitSizesAreRefused) {
+  // A sparse file one byte over INT32_MAX: refused from its size, without reading it.
+  const int fd = ::open(Path("huge.bin").c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, off_t{1} << 31), 0);
+  ::close(fd);
+  const Result result = Run({"create", "x.eek", "huge.bin"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("larger than 2147483647"), std::string::npos) << result.err;
+  EXPECT_FALSE(fs::exists(Path("x.eek")));
+}
+
+TEST_F(Eekpack, FailedCreateLeavesTheOldArchiveAlone) {
+  Spit(Path("a.txt"), "a");
+  ASSERT_EQ(Run({"create", "keep.eek", "a.txt"}).status, 0);
+  const std::string before = Slurp(Path("keep.eek"));
+  EXPECT_EQ(Run({"create", "keep.eek", "a.txt", "missing"}).status, 1);
+  EXPECT_EQ(Slurp(Path("keep.eek")), before);
+  // No temporary files left behind either.
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2);
+}
+
+TEST_F(Eekpack, UsageMistakesAndHelp) {
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("eekpack create [--layout 1|2] ARCHIVE FILE..."), std::string::npos);
+  EXPECT_EQ(Run({}).status, 2);
+  EXPECT_EQ(Run({"pack", "x"}).status, 2);
+  EXPECT_EQ(Run({"create", "--layout", "3", "x.eek", "y"}).status, 2);
+  EXPECT_EQ(Run({"create", "--fast", "x.eek", "y"}).status, 2);
+  EXPECT_EQ(Run({"list"}).status, 2);
+  EXPECT_EQ(Run({"extract", "a", "b", "c"}).status, 2);
+}
+
+}  // namespace

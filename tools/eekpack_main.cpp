@@ -1,0 +1,102 @@
+// eekpack: makes, lists and unpacks .eek archives.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: eekpack create [--layout 1|2] ARCHIVE FILE...\n"
+    "       eekpack list ARCHIVE\n"
+    "       eekpack extract ARCHIVE [DIR]\n"
+    "\n"
+    "create   packs the FILEs into ARCHIVE, each entry named by its file's base name and\n"
+    "         compressed to the smallest stream the format allows. Layout 2 (10-byte\n"
+    "         headers, names up to 256 bytes) unless --layout 1 asks for 20-byte headers\n"
+    "         (names up to 12 bytes, archives up to 99999999 bytes).\n"
+    "list     prints the layout, then per entry: name, compressed size, decoded size.\n"
+    "extract  unpacks ARCHIVE into DIR (default: the current folder) as the launcher does:\n"
+    "         upper-case names; entries whose name is not a plain file name are skipped.\n"
+    "\n"
+    "Exit status: 0 on success, 1 on a problem with the files or the archive, 2 on a usage\n"
+    "error. A progress bar is drawn on stderr when it is a terminal.\n";
+
+int UsageError(const std::string& message) {
+  eek::pack::ReportError(message);
+  std::fputs("try: eekpack --help\n", stderr);
+  return 2;
+}
+
+int Create(const std::vector<std::string>& args) {
+  eek::Layout layout = eek::Layout::kHeader10;
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && (arg == "--layout" || arg.rfind("--layout=", 0) == 0)) {
+      std::string value;
+      if (arg == "--layout") {
+        if (k + 1 == args.size()) return UsageError("--layout needs a value, 1 or 2");
+        value = args[++k];
+      } else {
+        value = arg.substr(std::strlen("--layout="));
+      }
+      if (value == "1") {
+        layout = eek::Layout::kHeader20;
+      } else if (value == "2") {
+        layout = eek::Layout::kHeader10;
+      } else {
+        return UsageError("unknown layout \"" + value + "\" (1 or 2)");
+      }
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else {
+      operands.push_back(arg);
+    }
+  }
+  if (operands.empty()) return UsageError("create needs an ARCHIVE and FILEs");
+  const std::vector<std::string> files(operands.begin() + 1, operands.end());
+  return eek::pack::CreateArchive(operands[0], files, layout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return UsageError("no command");
+  const std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  if (command == "create") return Create(args);
+  if (command == "list") {
+    if (args.size() != 1) return UsageError("list needs exactly one ARCHIVE");
+    return eek::pack::ListArchive(args[0]);
+  }
+  if (command == "extract") {
+    if (args.empty() || args.size() > 2) return UsageError("extract needs an ARCHIVE and at most one DIR");
+    return eek::pack::ExtractArchive(args[0], args.size() == 2 ? args[1] : ".");
+  }
+  return UsageError("unknown command \"" + command + "\"");
+}
+
+namespace eek::pack {
+
+void ReportError(const std::string& message) {
+  std::fprintf(stderr, "eekpack: error: %s\n", message.c_str());
+}
+
+}  // namespace eek::pack

@@ -1,0 +1,69 @@
+// The packer's POSIX file layer: whole input files, the archive as a ByteSource, a folder as
+// an EntrySink, and writing an archive so that a failure leaves no half-written file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/byte_io.h"
+
+namespace eek::pack {
+
+// Reads a regular file of at most INT32_MAX bytes. On failure `error` says why, in words
+// that follow the path ("cannot read x: No such file or directory").
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+
+// Writes `bytes` to a new file beside `path` and renames it over `path`.
+bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                         std::string& error);
+
+// An archive file open for reading.
+class FileSource final : public ByteSource {
+ public:
+  FileSource() = default;
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  bool Open(const std::string& path, std::string& error);
+  int32_t Read(std::uint8_t* dest, int32_t count) override;
+  void Seek(int32_t offset) override;
+  int32_t Length() override;
+  // The file's length did not fit the format's signed 32-bit sizes.
+  bool TooLarge();
+
+ private:
+  int fd_ = -1;
+};
+
+// Writes each entry as DIR/NAME, replacing an earlier file of that name (a symbolic link of
+// that name is replaced, never followed). Failures are kept, not fatal: the walk goes on, as
+// the launcher's does, and the caller reports them at the end.
+class FolderSink final : public EntrySink {
+ public:
+  explicit FolderSink(std::string folder) : folder_(std::move(folder)) {}
+  ~FolderSink() override;
+  FolderSink(const FolderSink&) = delete;
+  FolderSink& operator=(const FolderSink&) = delete;
+
+  void Begin(std::string_view name) override;
+  void Write(const std::uint8_t* data, std::size_t size) override;
+  void End() override;
+
+  const std::vector<std::string>& errors() const { return errors_; }
+
+ private:
+  void Fail(const std::string& what);
+
+  std::string folder_;
+  std::string path_;
+  int fd_ = -1;
+  bool failed_ = false;
+  std::vector<std::string> errors_;
+};
+
+// Makes `folder` unless it exists as a folder already.
+bool EnsureFolder(const std::string& folder, std::string& error);
+
+}  // namespace eek::pack

@@ -1,0 +1,34 @@
+#include "tools/terminal_progress.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "archive/percent.h"
+
+namespace eek::pack {
+
+TerminalProgress::TerminalProgress() : enabled_(::isatty(STDERR_FILENO) == 1) {}
+
+void TerminalProgress::Show(int32_t percent) {
+  if (!enabled_) return;
+  constexpr int kWidth = 40;
+  const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+  std::string line = "\r[";
+  line.append(static_cast<std::size_t>(filled), '#');
+  line.append(static_cast<std::size_t>(kWidth - filled), '.');
+  line += ']';
+  line += PercentText(percent);
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+void TerminalProgress::Finish() {
+  if (drawn_) std::fputc('\n', stderr);
+  drawn_ = false;
+}
+
+}  // namespace eek::pack
