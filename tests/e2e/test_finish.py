@@ -1,0 +1,183 @@
+"""End-to-end cases for the end of the run: the desktop shortcut, the closing notice and the
+start of setup.exe. The sample setup.exe writes down how it was started in setup-run.txt beside
+itself; shortcuts are read back through the shell's own interface with the lnkread helper.
+
+Run with /usr/bin/python3; besides the bench's options it takes --eekpack PATH (the native
+packer, for the payload without setup.exe; default build/native/bin/eekpack)."""
+
+from __future__ import annotations
+
+import subprocess
+import sys
+import unittest
+from pathlib import Path
+
+import harness
+
+PRODUCT_FOLDER = r"C:\Tarnby Setup\TarLoom64"
+INSTALLER = PRODUCT_FOLDER + r"\setup.exe"
+SETUP_RECORD = PRODUCT_FOLDER + r"\setup-run.txt"
+SHORTCUT_FILE = "Tarnby TarLoom64 Setup.lnk"
+NOTICE_CAPTION = "Tarnby TarLoom64 Setup Message"
+NOTICE_TEXT = ("If the program setup screen does not come up, use the new desktop "
+               "icon called 'Tarnby TarLoom64 Setup'")
+ANSWER_DELAY_MS = 1500
+
+EEKPACK = harness.REPO_ROOT / "build" / "native" / "bin" / "eekpack"
+
+
+def desktop(result: harness.Result) -> str:
+    users = [p.name for p in (result.drive_c / "users").iterdir() if p.is_dir() and p.name != "Public"]
+    return f"C:\\users\\{users[0]}\\Desktop"
+
+
+def read_setup_record(result: harness.Result) -> dict:
+    path = result.path(SETUP_RECORD)
+    if not path.exists():
+        return {}
+    lines = path.read_text(encoding="utf-8").splitlines()
+    return dict(line.split("=", 1) for line in lines if "=" in line)
+
+
+def read_shortcut(result: harness.Result, winpath: str) -> dict:
+    """The shortcut's fields as IShellLinkW reads them, in the case's prefix after the run."""
+    bench = harness.bench()
+    env = bench.wine_env()
+    env["WINEPREFIX"] = str(result.prefix)
+    try:
+        done = subprocess.run(["wine", str(bench.helper("lnkread.exe")), winpath], env=env,
+                              capture_output=True, timeout=60)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
+        subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+    lines = done.stdout.decode("utf-8", errors="replace").splitlines()
+    return dict(line.split("=", 1) for line in lines if "=" in line)
+
+
+def new_lnk_files(result: harness.Result) -> list:
+    """Shortcut files on drive C that the template prefix does not have."""
+    def lnks(drive_c: Path) -> set:
+        return {str(p.relative_to(drive_c)) for p in drive_c.rglob("*.lnk")}
+    return sorted(lnks(result.drive_c) - lnks(harness.bench().template() / "drive_c"))
+
+
+class FinishChecks(unittest.TestCase):
+    def assert_only_the_notice(self, result: harness.Result) -> harness.Box:
+        boxes = result.boxes
+        self.assertEqual([(b.caption, b.text) for b in boxes], [(NOTICE_CAPTION, NOTICE_TEXT)],
+                         result.describe())
+        return boxes[0]
+
+
+class FullRun(FinishChecks):
+    """A normal run with the sample payload, the notice answered after a while."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = harness.bench().run_case("finish-full-run", answer_delay_ms=ANSWER_DELAY_MS)
+        cls.shortcut = read_shortcut(cls.result, desktop(cls.result) + "\\" + SHORTCUT_FILE)
+        cls.record = read_setup_record(cls.result)
+
+    def test_exit_code_is_1(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+
+    def test_shortcut_on_the_desktop_starts_the_installer_in_the_product_folder(self):
+        self.assertEqual(self.shortcut.get("loaded"), "1", self.result.describe())
+        self.assertEqual(self.shortcut["target"], INSTALLER)
+        self.assertEqual(self.shortcut["working_folder"], PRODUCT_FOLDER)
+        self.assertEqual(self.shortcut["description"], "Tarnby TarLoom64 Setup")
+        self.assertEqual(self.shortcut["icon_path"], INSTALLER)
+        self.assertEqual(self.shortcut["icon_index"], "0")
+        self.assertEqual(self.shortcut["arguments"], "")
+        self.assertEqual(self.shortcut["show_command"], "1")  # SW_SHOWNORMAL
+
+    def test_notice_is_system_modal_with_no_owner_an_ok_button_and_no_icon(self):
+        notice = self.assert_only_the_notice(self.result)
+        self.assertTrue(notice.topmost)
+        self.assertEqual(notice.window.shown["owner"], "0x0")
+        self.assertEqual(notice.buttons, ["OK"])
+        self.assertFalse(notice.has_icon)
+
+    def test_setup_starts_only_after_the_notice_is_answered(self):
+        notice = self.assert_only_the_notice(self.result)
+        self.assertTrue(self.record, f"setup.exe did not run ({self.result.describe()})")
+        self.assertIsNotNone(notice.answered_t)
+        self.assertGreater(int(self.record["started_at"]), notice.answered_t)
+        # The watcher held the box up for the delay before answering it.
+        self.assertGreaterEqual(notice.answered_t - notice.visible_t, ANSWER_DELAY_MS * 10000)
+
+    def test_setup_runs_from_the_product_folder_with_its_bare_path_and_a_normal_window(self):
+        self.assertTrue(self.record, f"setup.exe did not run ({self.result.describe()})")
+        # The file itself is named as unpacked (SETUP.EXE); the command line is the path as given.
+        self.assertEqual(self.record["module_path"].lower(), INSTALLER.lower())
+        self.assertEqual(self.record["command_line"], INSTALLER)
+        self.assertEqual(self.record["current_folder"], PRODUCT_FOLDER)
+        self.assertEqual(self.record["startup_flags"], "1")  # STARTF_USESHOWWINDOW
+        self.assertEqual(self.record["show_window"], "1")  # SW_SHOWNORMAL
+
+
+class PayloadWithoutSetup(FinishChecks):
+    """A payload that holds no setup.exe: the notice all the same, then nothing more."""
+
+    @classmethod
+    def setUpClass(cls):
+        bench = harness.bench()
+        work = bench.out / "_finish"
+        work.mkdir(parents=True, exist_ok=True)
+        files = []
+        for name, text in (("readme.txt", "Read me first.\r\n"), ("Licence.txt", "Terms.\r\n" * 200)):
+            (work / name).write_text(text, encoding="ascii")
+            files.append(str(work / name))
+        archive = work / "no-setup.eek"
+        archive.unlink(missing_ok=True)
+        subprocess.run([str(EEKPACK), "create", str(archive), *files], check=True, capture_output=True)
+        launcher = bench.make_variant("no-setup.exe", payload=archive)
+        cls.result = bench.run_case("finish-payload-without-setup", launcher=launcher)
+
+    def test_notice_then_exit_code_1_and_no_other_message(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assert_only_the_notice(self.result)
+
+    def test_unpacking_happened_and_nothing_was_started(self):
+        unpacked = {p.name for p in self.result.path(PRODUCT_FOLDER).iterdir()}
+        self.assertEqual(unpacked, {"README.TXT", "LICENCE.TXT"}, self.result.describe())
+        self.assertFalse(self.result.exists(SETUP_RECORD))
+
+
+class DesktopCannotBeWritten(FinishChecks):
+    """A plain file where the desktop folder should be: no shortcut anywhere, no message, and
+    the run goes on to the notice and the installer."""
+
+    @classmethod
+    def setUpClass(cls):
+        def block_desktop(ctx: harness.CaseContext) -> None:
+            users = [p for p in ctx.path("C:\\users").iterdir() if p.is_dir() and p.name != "Public"]
+            folder = users[0] / "Desktop"
+            for item in folder.iterdir():
+                item.unlink()
+            folder.rmdir()
+            folder.write_bytes(b"in the way of the desktop folder")
+
+        cls.result = harness.bench().run_case("finish-desktop-not-writable", setup=block_desktop)
+
+    def test_no_shortcut_and_no_message_and_the_run_goes_on(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assert_only_the_notice(self.result)
+        self.assertEqual(new_lnk_files(self.result), [])
+        record = read_setup_record(self.result)
+        self.assertEqual(record.get("command_line"), INSTALLER, self.result.describe())
+
+
+def _take_own_options() -> None:
+    """--eekpack is this file's own option; the rest goes to the bench and unittest."""
+    global EEKPACK
+    argv = sys.argv
+    if "--eekpack" in argv:
+        at = argv.index("--eekpack")
+        EEKPACK = Path(argv[at + 1])
+        del argv[at:at + 2]
+
+
+if __name__ == "__main__":
+    _take_own_options()
+    harness.main()
