@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <string>
 
 #include "progress/progress_geometry.h"
 #include "progress/progress_layout.h"

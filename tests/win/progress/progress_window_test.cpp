@@ -117,13 +117,7 @@ class ProgressWindowTest : public testing::Test {
   }
 
   // Starts the window as the unpacking does, owned by the desktop window.
-  HWND Start() {
-    const HWND window = StartProgressWindow(::GetDesktopWindow());
-    started_ = window;
-    return window;
-  }
-
-  HWND started_ = nullptr;
+  static HWND Start() { return StartProgressWindow(::GetDesktopWindow()); }
 };
 
 TEST_F(ProgressWindowTest, StartReturnsOnlyAfterCreateWithBothControlsInPlace) {
