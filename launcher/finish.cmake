@@ -4,4 +4,4 @@ add_library(launcher_finish STATIC
   ${CMAKE_CURRENT_LIST_DIR}/closing_notice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_launch.cpp)
 target_include_directories(launcher_finish PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(launcher_finish PUBLIC win32_base user32 kernel32)
+target_link_libraries(launcher_finish PUBLIC launcher_messages win32_base user32 kernel32)

@@ -2,10 +2,14 @@
 
 #include <string>
 
+#include "archive/extract_archive.h"
+#include "launcher/closing_notice.h"
+#include "launcher/setup_launch.h"
 #include "launcher/staging.h"
 #include "launcher/texts.h"
 #include "launcher/install_paths.h"
 #include "launcher/working_folders.h"
+#include "shortcut/desktop_shortcut.h"
 #include "win32/module_instance.h"
 #include "win32/system_library.h"
 
@@ -24,10 +28,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 
   if (!launcher::StagePayload(ModuleInstance, stagedArchiveName)) return 1;
 
-  // Unpacking into the product folder, under the desktop window, comes here.
-
+  const HWND desktopWindow = ::GetDesktopWindow();
+  ExtractArchive(desktopWindow, stagedArchiveName, productFolder);
   launcher::DeleteStagedArchive();
 
-  // The desktop shortcut, the closing notice and the start of setup.exe come here.
+  shortcut::CreateDesktopShortcut(launcher::InstallerPath(productFolder), productFolder,
+                                  launcher::kShortcutName);
+  // The installer starts only once the user has dismissed the notice.
+  launcher::ShowClosingNotice();
+  launcher::LaunchSetup(productFolder);
   return 1;
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "launcher/install_paths.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
 #include "win32/fixed_text.h"
@@ -12,8 +13,6 @@
 namespace launcher {
 
 namespace {
-
-constexpr std::string_view kInstallerFile = "\\setup.exe";
 
 // The sizes the system expects of a 32-bit caller.
 static_assert(sizeof(SECURITY_ATTRIBUTES) == 12);
@@ -29,7 +28,7 @@ void LaunchSetup(std::string_view productFolder) {
 
   // The path travels through a MAX_PATH buffer. A path that does not fit would be cut into the
   // name of some other file, so nothing is started then.
-  const std::string path = std::string(productFolder) + std::string(kInstallerFile);
+  const std::string path = InstallerPath(productFolder);
   const win32::FixedText<win32::kPathBuffer> buffer(path);
   if (std::string_view(buffer.c_str()) != path) return;
   const std::wstring installer = win32::AnsiToWide(buffer.c_str());

@@ -15,5 +15,6 @@ inline constexpr std::string_view kDefaultDrive = "C:";
 inline constexpr std::string_view kSetupCaption = "Tarnby TarLoom64 Setup";
 inline constexpr std::string_view kPlatformRefused = "Win98 No Support";
 inline constexpr std::string_view kResourceNotFound = "Resource Not Found!";
+inline constexpr std::string_view kNoticeCaption = "Tarnby TarLoom64 Setup Message";
 
 }  // namespace launcher
