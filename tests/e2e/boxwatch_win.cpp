@@ -1,0 +1,214 @@
+// boxwatch: the bench's eyes inside the Wine session. Polls the top-level windows every
+// millisecond and logs, one JSON object per line, every window it sees appear, change and go,
+// and answers message boxes (#32770) with OK after a chosen delay, as a user would.
+//
+//   boxwatch --log FILE [--stop FILE] [--timeout-ms N] [--answer-delay-ms N] [--no-answer]
+//
+// Every line carries "t", the system time as FILETIME ticks (100 ns since 1601, UTC), so a test
+// can order the watcher's events against times recorded by other programs. The first line is
+// {"event":"start",...} (the harness starts the program under test only after it), the last
+// {"event":"stop",...}; the watcher ends when the stop file appears or the timeout passes.
+#include <windows.h>
+
+#include <cstdint>
+#include <cwchar>
+#include <map>
+#include <string>
+
+#include "json_line.h"
+#include "window_state_win.h"
+
+namespace {
+
+struct Options {
+  const wchar_t* logPath = nullptr;
+  const wchar_t* stopPath = nullptr;
+  std::int64_t timeoutMs = 120000;
+  std::int64_t answerDelayMs = 0;
+  bool answer = true;
+};
+
+struct Tracked {
+  e2e::WindowState state;
+  bool initial = false;           // already there when the watcher started: never answered
+  std::int64_t visibleSince = -1;  // FILETIME ticks of the first poll that saw it visible
+  std::int64_t answeredAt = -1;
+};
+
+constexpr std::int64_t kTicksPerMs = 10000;
+// A box still up this long after OK was posted is answered again (its thread may have been
+// slow to start its message loop, or the first post went to a window still being built).
+constexpr std::int64_t kRepeatAnswerMs = 1000;
+
+std::int64_t Now() {
+  FILETIME time;
+  ::GetSystemTimeAsFileTime(&time);
+  return (static_cast<std::int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+class Log {
+ public:
+  explicit Log(const wchar_t* path)
+      : file_(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~Log() {
+    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+  }
+  Log(const Log&) = delete;
+  Log& operator=(const Log&) = delete;
+
+  bool ok() const { return file_ != INVALID_HANDLE_VALUE; }
+  // One WriteFile per line, unbuffered: the harness tails the file while the watcher runs.
+  void Write(const e2e::JsonLine& line) {
+    const std::string text = line.Finish();
+    DWORD written = 0;
+    ::WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
+
+ private:
+  HANDLE file_;
+};
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == L"--log" && hasValue) {
+      options.logPath = argv[++i];
+    } else if (arg == L"--stop" && hasValue) {
+      options.stopPath = argv[++i];
+    } else if (arg == L"--timeout-ms" && hasValue) {
+      options.timeoutMs = _wtoi64(argv[++i]);
+    } else if (arg == L"--answer-delay-ms" && hasValue) {
+      options.answerDelayMs = _wtoi64(argv[++i]);
+    } else if (arg == L"--no-answer") {
+      options.answer = false;
+    } else {
+      return false;
+    }
+  }
+  return options.logPath != nullptr;
+}
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(hwnd, &processId);
+  if (processId != ::GetCurrentProcessId()) {
+    reinterpret_cast<std::map<HWND, e2e::WindowState>*>(param)->emplace(hwnd, e2e::ReadWindowState(hwnd));
+  }
+  return TRUE;
+}
+
+std::map<HWND, e2e::WindowState> TopLevelWindows() {
+  std::map<HWND, e2e::WindowState> windows;
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+e2e::JsonLine Event(const char* name, std::int64_t time) {
+  e2e::JsonLine line;
+  line.String("event", name).Int("t", time);
+  return line;
+}
+
+void Answer(Log& log, Tracked& window, std::int64_t now, bool repeat) {
+  // The button's own handle goes with the command, as a click on it would send.
+  HWND button = ::GetDlgItem(window.state.hwnd, IDOK);
+  const BOOL posted = ::PostMessageW(window.state.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(button));
+  window.answeredAt = now;
+  log.Write(Event("answered", now)
+                .String("hwnd", e2e::HandleText(window.state.hwnd))
+                .Bool("posted", posted != FALSE)
+                .Bool("repeat", repeat));
+}
+
+void AnswerBoxes(Log& log, std::map<HWND, Tracked>& tracked, const Options& options, std::int64_t now) {
+  for (auto& [hwnd, window] : tracked) {
+    if (window.initial || window.state.className != L"#32770" || window.visibleSince < 0) continue;
+    if (window.answeredAt < 0) {
+      if (now - window.visibleSince >= options.answerDelayMs * kTicksPerMs) Answer(log, window, now, false);
+    } else if (now - window.answeredAt >= kRepeatAnswerMs * kTicksPerMs) {
+      Answer(log, window, now, true);
+    }
+  }
+}
+
+void Poll(Log& log, std::map<HWND, Tracked>& tracked, bool initial) {
+  std::map<HWND, e2e::WindowState> current = TopLevelWindows();
+  const std::int64_t now = Now();
+  for (auto it = tracked.begin(); it != tracked.end();) {
+    if (current.count(it->first) == 0) {
+      log.Write(Event("gone", now).String("hwnd", e2e::HandleText(it->first)));
+      it = tracked.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& [hwnd, state] : current) {
+    auto found = tracked.find(hwnd);
+    if (found == tracked.end()) {
+      Tracked window;
+      window.initial = initial;
+      window.state = state;
+      if (state.visible) window.visibleSince = now;
+      e2e::JsonLine line = Event("seen", now);
+      line.Bool("initial", initial);
+      e2e::AddWindowState(line, state);
+      log.Write(line);
+      tracked.emplace(hwnd, std::move(window));
+      continue;
+    }
+    Tracked& window = found->second;
+    const std::string changes = e2e::ChangedFields(window.state, state);
+    if (changes != "[]") {
+      e2e::JsonLine line = Event("changed", now);
+      line.Raw("changes", changes);
+      e2e::AddWindowState(line, state);
+      log.Write(line);
+      window.state = state;
+    }
+    if (state.visible && window.visibleSince < 0) window.visibleSince = now;
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fwprintf(stderr, L"usage: boxwatch --log FILE [--stop FILE] [--timeout-ms N] "
+                          L"[--answer-delay-ms N] [--no-answer]\n");
+    return 2;
+  }
+  Log log(options.logPath);
+  if (!log.ok()) {
+    std::fwprintf(stderr, L"boxwatch: cannot write %ls\n", options.logPath);
+    return 2;
+  }
+  std::map<HWND, Tracked> tracked;
+  Poll(log, tracked, true);
+  log.Write(Event("start", Now())
+                .Int("pid", ::GetCurrentProcessId())
+                .Raw("screen", "[" + std::to_string(::GetSystemMetrics(SM_CXSCREEN)) + "," +
+                                   std::to_string(::GetSystemMetrics(SM_CYSCREEN)) + "]")
+                .Int("answer_delay_ms", options.answerDelayMs)
+                .Bool("answer", options.answer));
+
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(options.timeoutMs);
+  const char* reason = "timeout";
+  for (unsigned round = 0; ::GetTickCount64() < deadline; ++round) {
+    Poll(log, tracked, false);
+    if (options.answer) AnswerBoxes(log, tracked, options, Now());
+    if (options.stopPath != nullptr && round % 20 == 0 &&
+        ::GetFileAttributesW(options.stopPath) != INVALID_FILE_ATTRIBUTES) {
+      // One last look, so that nothing that happened before the stop request is missed.
+      Poll(log, tracked, false);
+      reason = "stop";
+      break;
+    }
+    ::Sleep(1);
+  }
+  log.Write(Event("stop", Now()).String("reason", reason));
+  return 0;
+}

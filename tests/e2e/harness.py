@@ -1,0 +1,699 @@
+"""End-to-end bench: runs the real launcher under Wine on a virtual X display and records what a
+user would see and what it leaves on disk.
+
+Each case gets, under OUT/<name>/ (OUT is build/windows/e2e by default):
+  prefix/         a fresh Wine prefix copied from the template (scripts/wine-prefix);
+  boxwatch.jsonl  every top-level window the watcher saw, one JSON object per line;
+  wine.log        the launcher's stdout and stderr;
+  staged/         copies of every "Bulktemp.eek" written in a watched folder, taken when the
+                  writer closed it (fanotify keeps the file readable even after its deletion);
+  *.png           screenshots, when asked for.
+Nothing is removed after a run, so a failed case can be inspected; the next run of the same
+case starts from scratch. Cases run one at a time.
+
+Typical use in a test file (run with /usr/bin/python3):
+
+    import harness
+
+    class NormalRun(unittest.TestCase):
+        @classmethod
+        def setUpClass(cls):
+            cls.result = harness.bench().run_case("normal-run", screen=(800, 600))
+
+        def test_exit_code(self):
+            self.assertEqual(self.result.exit_code, 1)
+
+    if __name__ == "__main__":
+        harness.main()
+
+harness.main() takes --launcher, --payload, --helpers and --out (ctest passes them; without them
+the defaults of the build tree are used), then runs unittest with the remaining arguments.
+
+Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_version=None,
+               exe_dir=None, cwd=None, args=(), answer=True, answer_delay_ms=0, timeout_s=30,
+               screenshot_classes=(), inspect=(), watch=None) -> Result
+  launcher          a Unix path of the exe to run (default: the build's launcher); it is copied
+                    into the prefix as EXE_DIR\\TarLoom64Setup.exe.
+  screen            (width, height) of the Xvfb screen.
+  setup(ctx)        prepares the prefix before the run: ctx.write(winpath, data), ctx.mkdir(winpath),
+                    ctx.set_attributes(winpath, "rhsa" letters), ctx.path(winpath) -> Unix path,
+                    ctx.wine(*args) to run any Windows program of the case.
+  windows_version   e.g. "win98": what Wine reports to the launcher (AppDefaults\\<exe>\\Version).
+  exe_dir, cwd      Windows folders: where the exe is put (default the user's Downloads folder)
+                    and the current folder it starts in (default exe_dir).
+  answer, answer_delay_ms
+                    whether the watcher answers message boxes with OK, and how long after a box
+                    became visible.
+  screenshot_classes
+                    window classes to photograph once each, about 150 ms after they show.
+  inspect           Windows paths whose attributes are read after the run (Result.attributes).
+  watch             Windows folders watched for "Bulktemp.eek" (default cwd and exe_dir).
+
+Result: exit_code, timed_out, duration_s, windows (hwnd -> Window: every state seen, first and
+gone times), boxes (the #32770 boxes in order of appearance, as Box), staged (list of Snapshot),
+screenshots, attributes, started_t/ended_t of the launcher, and path(winpath) / exists(winpath)
+to look at the prefix's drive C from the Unix side. Times ("t") are FILETIME ticks (100 ns since
+1601, UTC) on one clock for the watcher and the harness; filetime_now() gives the current one.
+"""
+
+from __future__ import annotations
+
+import argparse
+import ctypes
+import hashlib
+import json
+import os
+import select
+import shutil
+import struct
+import subprocess
+import sys
+import time
+import unittest
+from dataclasses import dataclass, field
+from pathlib import Path, PureWindowsPath
+from typing import Callable, Iterable, Optional
+
+REPO_ROOT = Path(__file__).resolve().parents[2]
+EXE_NAME = "TarLoom64Setup.exe"
+STAGED_NAME = "Bulktemp.eek"
+BOX_CLASS = "#32770"
+
+_FILETIME_UNIX_EPOCH = 116444736000000000
+
+# The bench runs as root, and root may write any file whatever its mode: Wine, which keeps the
+# read-only attribute as the Unix mode, would then let a program overwrite a read-only file.
+# A case's Wine processes run without that privilege, so the mode binds as it does for a user.
+AS_USER = ["setpriv", "--bounding-set=-dac_override,-dac_read_search"]
+
+
+def filetime_now() -> int:
+    """The system time as FILETIME ticks, the clock of the watcher's "t" fields."""
+    return time.time_ns() // 100 + _FILETIME_UNIX_EPOCH
+
+
+def unix_to_windows(path: Path) -> str:
+    """A Unix path as Wine's Z: drive sees it."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+# ----------------------------------------------------------------------------------------------
+# What the watcher saw
+
+
+@dataclass
+class Window:
+    hwnd: str
+    initial: bool
+    states: list = field(default_factory=list)  # every state logged, oldest first
+    seen_t: int = 0
+    gone_t: Optional[int] = None
+    answered_t: list = field(default_factory=list)
+
+    @property
+    def cls(self) -> str:
+        return self.states[-1]["class"]
+
+    @property
+    def last(self) -> dict:
+        return self.states[-1]
+
+    @property
+    def shown(self) -> Optional[dict]:
+        """The state the user saw: the last visible one before the first answer (a window being
+        destroyed loses its children first), None if it never showed."""
+        cut = self.answered_t[0] if self.answered_t else None
+        visible = [s for s in self.states if s["visible"] and (cut is None or s["t"] <= cut)]
+        if not visible:
+            visible = [s for s in self.states if s["visible"]]
+        return visible[-1] if visible else None
+
+    @property
+    def visible_t(self) -> Optional[int]:
+        for state in self.states:
+            if state["visible"]:
+                return state["t"]
+        return None
+
+    def child_texts(self, cls: str) -> list:
+        """The texts that children of this class showed, each change once, in order."""
+        texts, last = [], {}
+        for state in self.states:
+            for child in state["children"]:
+                if child["class"].lower() == cls.lower() and last.get(child["hwnd"]) != child["text"]:
+                    last[child["hwnd"]] = child["text"]
+                    texts.append(child["text"])
+        return texts
+
+
+@dataclass
+class Box:
+    """A message box as the user saw it: the state of its last visible moment."""
+
+    hwnd: str
+    caption: str
+    text: str
+    style: int
+    exstyle: int
+    buttons: list  # texts of the visible buttons
+    has_icon: bool
+    seen_t: int
+    visible_t: Optional[int]
+    answered_t: Optional[int]
+    gone_t: Optional[int]
+    window: Window
+
+    @property
+    def topmost(self) -> bool:
+        return bool(self.exstyle & 0x8)  # WS_EX_TOPMOST
+
+
+def _box_of(window: Window) -> Box:
+    state = window.shown or window.last
+    buttons = [c["text"] for c in state["children"] if c["class"].lower() == "button" and c["visible"]]
+    has_icon = any(c.get("icon", -1) == 1 and c["visible"] for c in state["children"])
+    return Box(
+        hwnd=window.hwnd,
+        caption=state["caption"],
+        text=state["text"],
+        style=state["style"],
+        exstyle=state["exstyle"],
+        buttons=buttons,
+        has_icon=has_icon,
+        seen_t=window.seen_t,
+        visible_t=window.visible_t,
+        answered_t=window.answered_t[0] if window.answered_t else None,
+        gone_t=window.gone_t,
+        window=window,
+    )
+
+
+def read_watch_log(path: Path) -> tuple[list, dict]:
+    """Parses a boxwatch log into (events, windows by hwnd). A handle reused after a window
+    went away starts a new Window under "hwnd#2", "hwnd#3", ..."""
+    events, windows, live = [], {}, {}
+    if not path.exists():
+        return events, windows
+    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
+        if not line.endswith("}"):
+            continue  # a line cut by a stopped watcher
+        event = json.loads(line)
+        events.append(event)
+        kind = event["event"]
+        if kind == "seen":
+            key = event["hwnd"]
+            n = 2
+            while key in windows:
+                key = f"{event['hwnd']}#{n}"
+                n += 1
+            window = Window(hwnd=event["hwnd"], initial=event["initial"], seen_t=event["t"])
+            window.states.append(event)
+            windows[key] = window
+            live[event["hwnd"]] = window
+        elif kind == "changed" and event["hwnd"] in live:
+            live[event["hwnd"]].states.append(event)
+        elif kind == "gone" and event["hwnd"] in live:
+            live.pop(event["hwnd"]).gone_t = event["t"]
+        elif kind == "answered" and event["hwnd"] in live:
+            live[event["hwnd"]].answered_t.append(event["t"])
+    return events, windows
+
+
+# ----------------------------------------------------------------------------------------------
+# The staged archive, seen through fanotify
+
+
+@dataclass
+class Snapshot:
+    folder: Path  # Unix folder it was written in
+    name: str
+    size: int
+    sha256: str
+    copy: Path  # the bytes as they were when the writer closed the file
+    pid: int
+
+    def data(self) -> bytes:
+        return self.copy.read_bytes()
+
+
+class StagedWatcher:
+    """Keeps a copy of every "Bulktemp.eek" closed after writing in the watched folders.
+
+    fanotify hands over an open descriptor of the file with each close-after-write event, so
+    the bytes stay readable after the launcher has deleted the file: no race with the run."""
+
+    _FAN_CLOSE_WRITE = 0x08
+    _FAN_EVENT_ON_CHILD = 0x08000000
+    _FAN_CLOEXEC, _FAN_NONBLOCK = 0x1, 0x2
+    _FAN_MARK_ADD = 0x1
+    _AT_FDCWD = -100
+    _METADATA = struct.Struct("IBBHQii")
+
+    def __init__(self, folders: Iterable[Path], out_dir: Path):
+        self.out_dir = out_dir
+        self.snapshots: list[Snapshot] = []
+        self.error: Optional[str] = None
+        self.fd = -1
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.fanotify_init.argtypes = [ctypes.c_uint, ctypes.c_uint]
+        libc.fanotify_mark.argtypes = [ctypes.c_int, ctypes.c_uint, ctypes.c_uint64, ctypes.c_int, ctypes.c_char_p]
+        fd = libc.fanotify_init(self._FAN_CLOEXEC | self._FAN_NONBLOCK, os.O_RDONLY | os.O_LARGEFILE)
+        if fd < 0:
+            self.error = "fanotify_init: " + os.strerror(ctypes.get_errno()) + " (needs root)"
+            return
+        self.fd = fd
+        for folder in folders:
+            mask = self._FAN_CLOSE_WRITE | self._FAN_EVENT_ON_CHILD
+            if libc.fanotify_mark(fd, self._FAN_MARK_ADD, mask, self._AT_FDCWD, str(folder).encode()) < 0:
+                self.error = f"fanotify_mark {folder}: " + os.strerror(ctypes.get_errno())
+
+    def drain(self) -> None:
+        if self.fd < 0:
+            return
+        while True:
+            try:
+                buffer = os.read(self.fd, 65536)
+            except BlockingIOError:
+                return
+            offset = 0
+            while offset + self._METADATA.size <= len(buffer):
+                length, _, _, _, _, event_fd, pid = self._METADATA.unpack_from(buffer, offset)
+                offset += length
+                if event_fd >= 0:
+                    try:
+                        self._keep(event_fd, pid)
+                    finally:
+                        os.close(event_fd)
+
+    def _keep(self, event_fd: int, pid: int) -> None:
+        target = os.readlink(f"/proc/self/fd/{event_fd}")
+        if target.endswith(" (deleted)"):
+            target = target[: -len(" (deleted)")]
+        path = Path(target)
+        if path.name.lower() != STAGED_NAME.lower():
+            return
+        data = bytearray()
+        while True:
+            chunk = os.pread(event_fd, 1 << 20, len(data))
+            if not chunk:
+                break
+            data += chunk
+        self.out_dir.mkdir(parents=True, exist_ok=True)
+        copy = self.out_dir / f"{len(self.snapshots) + 1}-{path.name}"
+        copy.write_bytes(data)
+        self.snapshots.append(
+            Snapshot(folder=path.parent, name=path.name, size=len(data),
+                     sha256=hashlib.sha256(data).hexdigest(), copy=copy, pid=pid))
+
+    def close(self) -> None:
+        self.drain()
+        if self.fd >= 0:
+            os.close(self.fd)
+            self.fd = -1
+
+
+# ----------------------------------------------------------------------------------------------
+# A case
+
+
+@dataclass
+class Result:
+    name: str
+    case_dir: Path
+    prefix: Path
+    exit_code: Optional[int]
+    timed_out: bool
+    duration_s: float
+    started_t: int
+    ended_t: int
+    events: list
+    windows: dict
+    staged: Optional[list]  # None when the folders could not be watched
+    staged_error: Optional[str]
+    screenshots: list
+    attributes: dict
+    screen: tuple
+
+    @property
+    def drive_c(self) -> Path:
+        return self.prefix / "drive_c"
+
+    @property
+    def boxes(self) -> list:
+        boxes = [w for w in self.windows.values() if not w.initial and w.cls == BOX_CLASS]
+        return [_box_of(w) for w in sorted(boxes, key=lambda w: w.seen_t)]
+
+    def windows_of_class(self, cls: str) -> list:
+        return sorted((w for w in self.windows.values() if not w.initial and w.cls == cls),
+                      key=lambda w: w.seen_t)
+
+    def path(self, winpath: str) -> Path:
+        return windows_to_unix(self.prefix, winpath)
+
+    def exists(self, winpath: str) -> bool:
+        return self.path(winpath).exists()
+
+    def describe(self) -> str:
+        """A short account of the run for assertion messages."""
+        boxes = [(b.caption, b.text) for b in self.boxes]
+        return f"case {self.name}: exit {self.exit_code}, timed out {self.timed_out}, boxes {boxes}, see {self.case_dir}"
+
+
+def windows_to_unix(prefix: Path, winpath: str) -> Path:
+    """C:\\a\\b inside the prefix as a Unix path (only drive C is mapped)."""
+    pure = PureWindowsPath(winpath)
+    if pure.drive.upper() != "C:":
+        raise ValueError(f"only drive C: is mapped: {winpath}")
+    return prefix / "drive_c" / Path(*pure.parts[1:]) if len(pure.parts) > 1 else prefix / "drive_c"
+
+
+class CaseContext:
+    """What a case's setup callable gets: the prefix before the run."""
+
+    def __init__(self, bench: "Bench", prefix: Path, env: dict):
+        self.bench = bench
+        self.prefix = prefix
+        self.env = env
+        self._attributes: list = []
+
+    def path(self, winpath: str) -> Path:
+        return windows_to_unix(self.prefix, winpath)
+
+    def mkdir(self, winpath: str) -> Path:
+        path = self.path(winpath)
+        path.mkdir(parents=True, exist_ok=True)
+        return path
+
+    def write(self, winpath: str, data: bytes = b"") -> Path:
+        path = self.path(winpath)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+        return path
+
+    def set_attributes(self, winpath: str, letters: str) -> None:
+        """Attributes ("r", "h", "s", "a" letters) are set through Windows' own call, all of a
+        case's in one process, after setup returns."""
+        self._attributes += [winpath, letters]
+
+    def wine(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
+        return subprocess.run([*AS_USER, "wine", *args], env=self.env, capture_output=True, timeout=60,
+                              check=check)
+
+
+class Bench:
+    def __init__(self, launcher: Path, payload: Optional[Path], helpers: Path, out: Path):
+        self.launcher = Path(launcher)
+        self.payload = Path(payload) if payload else None
+        self.helpers = Path(helpers)
+        self.out = Path(out)
+        self._names: set = set()
+        self._base_env: Optional[dict] = None
+        self._template: Optional[Path] = None
+
+    def helper(self, name: str) -> Path:
+        path = self.helpers / name
+        if not path.exists():
+            raise FileNotFoundError(f"bench helper {path} is missing: build the windows preset")
+        return path
+
+    def wine_env(self) -> dict:
+        """The environment of scripts/wine-env (WINEARCH, WINEDEBUG, WINEDLLOVERRIDES)."""
+        if self._base_env is None:
+            dump = subprocess.run(["bash", "-c", f'source "{REPO_ROOT}/scripts/wine-env" && env -0'],
+                                  capture_output=True, check=True).stdout
+            env = dict(item.split("=", 1) for item in dump.decode().split("\0") if "=" in item)
+            env.pop("DISPLAY", None)
+            self._base_env = env
+        return dict(self._base_env)
+
+    def user_folder(self, name: str) -> str:
+        """A folder of the prefixes' user, such as "Downloads", as a Windows path."""
+        users = self.template() / "drive_c" / "users"
+        user = next(p.name for p in sorted(users.iterdir()) if p.is_dir() and p.name != "Public")
+        return f"C:\\users\\{user}\\{name}"
+
+    def template(self) -> Path:
+        """The template prefix (made on first use by scripts/wine-prefix)."""
+        if self._template is None:
+            self._template = Path(subprocess.run([str(REPO_ROOT / "scripts/wine-prefix")], capture_output=True,
+                                                 text=True, check=True).stdout.strip())
+        return self._template
+
+    def make_variant(self, name: str, *, payload: Optional[Path] = None, delete_payload: bool = False,
+                     source: Optional[Path] = None) -> Path:
+        """A copy of the launcher (or of `source`) with its payload resource replaced or removed,
+        made with the resedit helper in a prefix of its own. Returns its Unix path."""
+        if (payload is None) == (not delete_payload):
+            raise ValueError("give either payload or delete_payload")
+        work = self.out / "_variants"
+        work.mkdir(parents=True, exist_ok=True)
+        prefix = work / "prefix"
+        if not prefix.exists():
+            subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True)
+        out = work / name
+        out.unlink(missing_ok=True)
+        env = self.wine_env()
+        env["WINEPREFIX"] = str(prefix)
+        command = ["wine", str(self.helper("resedit.exe")), unix_to_windows(source or self.launcher),
+                   unix_to_windows(out)]
+        command += ["--payload", unix_to_windows(payload)] if payload else ["--delete-payload"]
+        try:
+            done = subprocess.run(command, env=env, capture_output=True, timeout=120)
+        finally:
+            _kill_wineserver(env)
+        if done.returncode != 0 or not out.exists():
+            raise RuntimeError(f"resedit failed ({done.returncode}): {done.stderr.decode(errors='replace')}")
+        return out
+
+    def run_case(self, name: str, *, launcher: Optional[Path] = None, screen=(800, 600),
+                 setup: Optional[Callable[[CaseContext], None]] = None,
+                 windows_version: Optional[str] = None, exe_dir: Optional[str] = None,
+                 cwd: Optional[str] = None, args: Iterable[str] = (), answer: bool = True,
+                 answer_delay_ms: int = 0, timeout_s: float = 30,
+                 screenshot_classes: Iterable[str] = (), inspect: Iterable[str] = (),
+                 watch: Optional[Iterable[str]] = None) -> Result:
+        if name in self._names:
+            raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
+        self._names.add(name)
+        launcher = Path(launcher or self.launcher)
+        if not launcher.exists():
+            raise FileNotFoundError(f"launcher {launcher} is missing: build the windows preset")
+        case_dir = self.out / name
+        shutil.rmtree(case_dir, ignore_errors=True)
+        case_dir.mkdir(parents=True)
+        prefix = case_dir / "prefix"
+        subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True)
+        _add_registry(prefix, windows_version)
+
+        exe_dir = exe_dir or self.user_folder("Downloads")
+        cwd = cwd or exe_dir
+        windows_to_unix(prefix, exe_dir).mkdir(parents=True, exist_ok=True)
+        windows_to_unix(prefix, cwd).mkdir(parents=True, exist_ok=True)
+        exe_winpath = str(PureWindowsPath(exe_dir) / EXE_NAME)
+        shutil.copyfile(launcher, windows_to_unix(prefix, exe_winpath))
+
+        display = _Display(screen)
+        env = self.wine_env()
+        env["WINEPREFIX"] = str(prefix)
+        env["DISPLAY"] = display.name
+        watcher = None
+        processes = []
+        try:
+            context = CaseContext(self, prefix, env)
+            if setup:
+                setup(context)
+            if context._attributes:
+                context.wine(str(self.helper("fileattr.exe")), "set", *context._attributes)
+
+            folders = list(dict.fromkeys(watch if watch is not None else [cwd, exe_dir]))
+            watcher = StagedWatcher([windows_to_unix(prefix, f) for f in folders], case_dir / "staged")
+
+            log = case_dir / "boxwatch.jsonl"
+            stop = case_dir / "stop"
+            watch_cmd = [*AS_USER, "wine", str(self.helper("boxwatch.exe")), "--log", unix_to_windows(log),
+                         "--stop", unix_to_windows(stop), "--timeout-ms", str(int((timeout_s + 60) * 1000)),
+                         "--answer-delay-ms", str(answer_delay_ms)]
+            if not answer:
+                watch_cmd.append("--no-answer")
+            with open(case_dir / "boxwatch.err", "wb") as watch_err:
+                boxwatch = subprocess.Popen(watch_cmd, env=env, stdout=subprocess.DEVNULL, stderr=watch_err)
+            processes.append(boxwatch)
+            _wait_for(lambda: any(e["event"] == "start" for e in read_watch_log(log)[0]), 30,
+                      f"boxwatch did not start (see {case_dir})")
+
+            started_t = filetime_now()
+            started = time.monotonic()
+            with open(case_dir / "wine.log", "wb") as wine_log:
+                launched = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
+                                            cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
+            processes.append(launched)
+            shots = _Screenshots(display.name, case_dir, set(screenshot_classes))
+            timed_out = False
+            while launched.poll() is None:
+                if time.monotonic() - started > timeout_s:
+                    timed_out = True
+                    launched.kill()
+                    launched.wait()
+                    break
+                ready = select.select([watcher.fd] if watcher.fd >= 0 else [], [], [], 0.005)[0]
+                if ready:
+                    watcher.drain()
+                shots.poll(log)
+            duration = time.monotonic() - started
+            ended_t = filetime_now()
+            exit_code = None if timed_out else launched.returncode
+
+            stop.touch()
+            try:
+                boxwatch.wait(timeout=15)
+            except subprocess.TimeoutExpired:
+                boxwatch.kill()
+            shots.finish()
+            watcher.close()
+            attributes = {}
+            if inspect:
+                done = context.wine(str(self.helper("fileattr.exe")), "get", *inspect)
+                for line in done.stdout.decode().splitlines():
+                    item = json.loads(line)
+                    attributes[item["path"]] = item["attributes"]
+        finally:
+            for process in processes:
+                if process.poll() is None:
+                    process.kill()
+            _kill_wineserver(env)
+            display.stop()
+            if watcher:
+                watcher.close()
+
+        events, windows = read_watch_log(log)
+        return Result(name=name, case_dir=case_dir, prefix=prefix, exit_code=exit_code,
+                      timed_out=timed_out, duration_s=duration, started_t=started_t, ended_t=ended_t,
+                      events=events, windows=windows,
+                      staged=None if watcher.error else watcher.snapshots, staged_error=watcher.error,
+                      screenshots=shots.taken, attributes=attributes, screen=tuple(screen))
+
+
+def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:
+    """Registry settings of the case, written into the prefix before its wineserver starts.
+
+    Wine's X11 driver leaves windows to a window manager by default; Xvfb has none, so every
+    hidden window would wait two seconds for a withdrawal that never comes, and captions would
+    not be drawn. Unmanaged windows avoid both."""
+    text = '\n[Software\\\\Wine\\\\X11 Driver] 0\n"Managed"="N"\n'
+    if windows_version:
+        text += f'\n[Software\\\\Wine\\\\AppDefaults\\\\{EXE_NAME}] 0\n"Version"="{windows_version}"\n'
+    with open(prefix / "user.reg", "a", encoding="ascii") as reg:
+        reg.write(text)
+
+
+def _kill_wineserver(env: dict) -> None:
+    # Only this prefix's server: others may be running their own.
+    subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
+    subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+
+
+def _wait_for(condition: Callable[[], bool], timeout_s: float, message: str) -> None:
+    deadline = time.monotonic() + timeout_s
+    while not condition():
+        if time.monotonic() > deadline:
+            raise RuntimeError(message)
+        time.sleep(0.02)
+
+
+class _Display:
+    """An Xvfb screen of its own for one case."""
+
+    def __init__(self, screen):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{screen[0]}x{screen[1]}x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                if not select.select([pipe], [], [], 10)[0]:
+                    break
+                chunk = pipe.read1(16)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.decode().strip()
+
+    def stop(self) -> None:
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+
+class _Screenshots:
+    """Photographs the whole screen once per window of the asked classes, when the window has
+    been visible for a moment (painting follows showing)."""
+
+    SETTLE_TICKS = 150 * 10000
+
+    def __init__(self, display: str, case_dir: Path, classes: set):
+        self.display, self.case_dir, self.classes = display, case_dir, classes
+        self.taken: list[Path] = []
+        self._done: set = set()
+        self._pending: list = []
+
+    def poll(self, log: Path) -> None:
+        if not self.classes:
+            return
+        _, windows = read_watch_log(log)
+        now = filetime_now()
+        for key, window in windows.items():
+            if key in self._done or window.initial or window.cls not in self.classes:
+                continue
+            shown = window.visible_t
+            if window.gone_t is not None or shown is None or now - shown < self.SETTLE_TICKS:
+                continue
+            self._done.add(key)
+            name = window.cls.strip("#") + f"-{len(self.taken) + 1}.png"
+            path = self.case_dir / name
+            self._pending.append(subprocess.Popen(["import", "-display", self.display, "-window", "root", str(path)],
+                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            self.taken.append(path)
+
+    def finish(self) -> None:
+        for process in self._pending:
+            process.wait(timeout=30)
+        self.taken = [p for p in self.taken if p.exists()]
+
+
+# ----------------------------------------------------------------------------------------------
+# Command line
+
+_BENCH: Optional[Bench] = None
+
+
+def bench() -> Bench:
+    global _BENCH
+    if _BENCH is None:
+        _BENCH = Bench(**vars(_parser().parse_args([])))
+    return _BENCH
+
+
+def _parser() -> argparse.ArgumentParser:
+    build = REPO_ROOT / "build" / "windows"
+    parser = argparse.ArgumentParser(add_help=False)
+    parser.add_argument("--launcher", type=Path, default=build / "bin" / EXE_NAME)
+    parser.add_argument("--payload", type=Path, default=build / "payload" / "payload.eek")
+    parser.add_argument("--helpers", type=Path, default=build / "bin")
+    parser.add_argument("--out", type=Path, default=build / "e2e")
+    return parser
+
+
+def main() -> None:
+    """Reads the bench's options, then runs unittest with the rest of the command line."""
+    global _BENCH
+    options, rest = _parser().parse_known_args()
+    _BENCH = Bench(**vars(options))
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)

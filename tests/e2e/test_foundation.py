@@ -1,0 +1,343 @@
+"""The launcher's foundation end to end, under Wine on a virtual display: the platform refusal,
+the working folders and their clean-up, and the staged archive, each case in a fresh prefix."""
+
+import unittest
+
+import pefile
+
+import harness
+
+CAPTION = "Tarnby TarLoom64 Setup"
+BASE = "C:\\Tarnby Setup"
+PRODUCT = "C:\\Tarnby Setup\\TarLoom64"
+STAGED = "Bulktemp.eek"
+# The boxes that end a run early; any of them in a run that should go through is a fault.
+FAILURE_TEXTS = ("Win98 No Support", "Unable to create ", "Resource Not Found!",
+                 "Could Not Create Progress Thread")
+LEFTOVER = b"leftover of an earlier run, not an archive\r\n"
+READ_ONLY, HIDDEN, SYSTEM, DIRECTORY = 0x1, 0x2, 0x4, 0x10
+
+
+def unable_to_create(folder):
+    return 'Unable to create "' + folder + '" !'
+
+
+class Case(unittest.TestCase):
+    """One launcher run per test class, shared by its tests."""
+
+    options: dict = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.bench = harness.bench()
+        cls.payload = cls.bench.payload.read_bytes()
+        cls.downloads = cls.bench.user_folder("Downloads")
+        cls.leftover = cls.downloads + "\\" + STAGED
+        cls.result = cls.bench.run_case(cls.name, **cls.make_options())
+
+    @classmethod
+    def make_options(cls):
+        return dict(cls.options)
+
+    def assertRanThrough(self):
+        """Exit code 1 and none of the boxes that end a run early."""
+        result = self.result
+        self.assertFalse(result.timed_out, result.describe())
+        self.assertEqual(result.exit_code, 1, result.describe())
+        failures = [b.text for b in result.boxes if b.text.startswith(FAILURE_TEXTS)]
+        self.assertEqual(failures, [], result.describe())
+
+    def assertOnlyBox(self, text, caption):
+        """The run showed exactly one box: `text` under `caption`, OK alone, no icon, no owner,
+        not topmost."""
+        boxes = self.result.boxes
+        self.assertEqual([(b.caption, b.text) for b in boxes], [(caption, text)], self.result.describe())
+        box = boxes[0]
+        self.assertEqual(box.buttons, ["OK"])
+        self.assertFalse(box.has_icon)
+        self.assertFalse(box.topmost)
+        self.assertEqual(box.window.last["owner"], "0x0")
+        self.assertIsNotNone(box.answered_t, "the box was never up to be answered")
+
+    def staged_in(self, winfolder):
+        self.assertIsNotNone(self.result.staged, self.result.staged_error)
+        folder = self.result.path(winfolder)
+        return [s for s in self.result.staged if s.folder == folder]
+
+    def assertStagedPayloadIn(self, winfolder):
+        """The launcher wrote the payload, byte for byte, as Bulktemp.eek in `winfolder` and
+        nowhere else that was watched, and it is gone after the run. (The unpacking opens the
+        file for writing too, so there may be more than one snapshot; each must be the payload.)"""
+        self.assertIsNotNone(self.result.staged, self.result.staged_error)
+        self.assertEqual({s.folder for s in self.result.staged}, {self.result.path(winfolder)},
+                         "not staged, or staged in another folder")
+        for snapshot in self.result.staged:
+            self.assertEqual(snapshot.size, len(self.payload))
+            self.assertTrue(snapshot.data() == self.payload, f"{snapshot.copy} differs from the payload")
+        self.assertFalse(self.result.exists(winfolder + "\\" + STAGED), "staged archive left behind")
+
+    def assertNothingStaged(self):
+        self.assertIsNotNone(self.result.staged, self.result.staged_error)
+        self.assertEqual(self.result.staged, [])
+
+
+class NormalRun(Case):
+    name = "normal-run"
+
+    def test_runs_through_with_exit_code_1(self):
+        self.assertRanThrough()
+
+    def test_makes_both_folders(self):
+        self.assertTrue(self.result.path(BASE).is_dir())
+        self.assertTrue(self.result.path(PRODUCT).is_dir())
+
+    def test_stages_the_payload_byte_for_byte_in_the_current_folder_and_removes_it(self):
+        self.assertStagedPayloadIn(self.downloads)
+        self.assertFalse(self.result.exists(PRODUCT + "\\" + STAGED))
+
+
+class ArgumentsChangeNothing(Case):
+    name = "arguments-ignored"
+    options = dict(args=("/S", "/D=C:\\Elsewhere", "--extract-only"))
+
+    def test_runs_as_without_arguments(self):
+        self.assertRanThrough()
+        self.assertTrue(self.result.path(PRODUCT).is_dir())
+        self.assertStagedPayloadIn(self.downloads)
+        self.assertFalse(self.result.exists("C:\\Elsewhere"))
+
+
+class PlatformRefusal(Case):
+    """Windows 98 as Wine reports it to the launcher alone."""
+
+    name = "win98-refusal"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(cls.leftover, LEFTOVER)
+
+        return dict(windows_version="win98", setup=setup)
+
+    def test_shows_win98_no_support_with_the_system_caption_and_exits_255(self):
+        self.assertFalse(self.result.timed_out, self.result.describe())
+        self.assertEqual(self.result.exit_code, 255, self.result.describe())
+        # No caption of its own: the system's default one.
+        self.assertOnlyBox("Win98 No Support", "Error")
+
+    def test_does_nothing_else(self):
+        self.assertFalse(self.result.exists(BASE))
+        self.assertNothingStaged()
+        # Not even the leftover staged archive is touched.
+        self.assertEqual(self.result.path(self.leftover).read_bytes(), LEFTOVER)
+        shown = {w.cls for w in self.result.windows.values() if not w.initial and w.visible_t is not None}
+        self.assertEqual(shown, {"#32770"})
+
+
+class HiddenBaseFolder(Case):
+    """A hidden folder counts as missing, although it exists."""
+
+    name = "hidden-base-folder"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.mkdir(BASE)
+            ctx.set_attributes(BASE, "h")
+            ctx.write(cls.leftover, LEFTOVER)
+
+        return dict(setup=setup, inspect=[BASE])
+
+    def test_ends_with_unable_to_create_naming_the_base_folder(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assertOnlyBox(unable_to_create(BASE), CAPTION)
+
+    def test_goes_no_further(self):
+        self.assertFalse(self.result.exists(PRODUCT))
+        self.assertNothingStaged()
+        self.assertEqual(self.result.attributes[BASE] & (HIDDEN | DIRECTORY), HIDDEN | DIRECTORY)
+
+    def test_leftover_staged_archive_was_removed_first(self):
+        self.assertFalse(self.result.exists(self.leftover))
+
+
+class FileNamedLikeTheBaseFolder(Case):
+    """A plain file "Tarnby Setup" passes the base folder's test; the product folder cannot be
+    made inside it."""
+
+    name = "file-named-base-folder"
+    content = b"a plain file, not a folder\r\n"
+
+    @classmethod
+    def make_options(cls):
+        return dict(setup=lambda ctx: ctx.write(BASE, cls.content))
+
+    def test_ends_with_unable_to_create_naming_the_product_folder(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assertOnlyBox(unable_to_create(PRODUCT), CAPTION)
+
+    def test_leaves_the_file_and_stages_nothing(self):
+        self.assertTrue(self.result.path(BASE).is_file())
+        self.assertEqual(self.result.path(BASE).read_bytes(), self.content)
+        self.assertNothingStaged()
+
+
+class PlainLeftover(Case):
+    name = "leftover-plain"
+
+    @classmethod
+    def make_options(cls):
+        return dict(setup=lambda ctx: ctx.write(cls.leftover, LEFTOVER))
+
+    def test_is_replaced_by_the_payload_and_removed(self):
+        self.assertRanThrough()
+        self.assertStagedPayloadIn(self.downloads)
+
+
+class ReadOnlyLeftover(Case):
+    """A read-only leftover can be neither deleted nor overwritten: it stays as it was and the
+    run goes on without a word."""
+
+    name = "leftover-read-only"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(cls.leftover, LEFTOVER)
+            ctx.set_attributes(cls.leftover, "r")
+
+        return dict(setup=setup, inspect=[cls.leftover])
+
+    def test_runs_through(self):
+        self.assertRanThrough()
+
+    def test_leftover_stays_unchanged_and_read_only(self):
+        self.assertEqual(self.result.path(self.leftover).read_bytes(), LEFTOVER)
+        self.assertNothingStaged()
+        self.assertEqual(self.result.attributes[self.leftover] & READ_ONLY, READ_ONLY)
+
+
+class HiddenLeftover(Case):
+    """A hidden leftover is not seen by the listing, so neither removal deletes it. (Wine,
+    unlike Windows, lets the staging overwrite it, so its content is not checked.)"""
+
+    name = "leftover-hidden"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(cls.leftover, LEFTOVER)
+            ctx.set_attributes(cls.leftover, "h")
+
+        return dict(setup=setup, inspect=[cls.leftover])
+
+    def test_runs_through_and_the_leftover_stays_hidden(self):
+        self.assertRanThrough()
+        self.assertTrue(self.result.exists(self.leftover), "hidden leftover was deleted")
+        self.assertEqual(self.result.attributes[self.leftover] & HIDDEN, HIDDEN)
+
+
+class OtherCurrentFolder(Case):
+    """Started from a prompt elsewhere: the staged archive lives in that current folder, not
+    beside the program."""
+
+    name = "other-current-folder"
+    current = "C:\\Work\\Elsewhere"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(cls.leftover, LEFTOVER)
+
+        return dict(setup=setup, cwd=cls.current)
+
+    def test_stages_and_removes_the_archive_in_the_current_folder(self):
+        self.assertRanThrough()
+        self.assertStagedPayloadIn(self.current)
+
+    def test_leaves_the_program_folder_alone(self):
+        self.assertEqual(self.staged_in(self.downloads), [])
+        self.assertEqual(self.result.path(self.leftover).read_bytes(), LEFTOVER)
+
+
+class CleanUp(Case):
+    """A second run: both folders exist. Plain files of the product folder go (read-only ones
+    stay, and do not stop the others from going); folders, their contents, hidden and system
+    files stay, and nothing of the base folder is touched."""
+
+    name = "clean-up"
+    plain = ["AAA-FIRST.TXT", "old-notes.txt", "OLD.DAT", "no-extension", "zz-last.bin"]
+    archive_bit = "ARCHIVED.TXT"
+    kept = {"READONLY.TXT": "r", "HIDDEN.TXT": "h", "SYSTEM.TXT": "s", "HIDDEN-RO.TXT": "hr"}
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(BASE + "\\base-file.txt", b"base")
+            for name in cls.plain + [cls.archive_bit]:
+                ctx.write(PRODUCT + "\\" + name, name.encode())
+            ctx.set_attributes(PRODUCT + "\\" + cls.archive_bit, "a")
+            for name, letters in cls.kept.items():
+                ctx.write(PRODUCT + "\\" + name, name.encode())
+                ctx.set_attributes(PRODUCT + "\\" + name, letters)
+            ctx.write(PRODUCT + "\\Sub\\INNER.TXT", b"inner")
+            ctx.write(PRODUCT + "\\Hidden Sub\\INNER.TXT", b"inner")
+            ctx.set_attributes(PRODUCT + "\\Hidden Sub", "h")
+
+        return dict(setup=setup)
+
+    def test_runs_through(self):
+        self.assertRanThrough()
+        self.assertStagedPayloadIn(self.downloads)
+
+    def test_removes_plain_files(self):
+        for name in self.plain + [self.archive_bit]:
+            self.assertFalse(self.result.exists(PRODUCT + "\\" + name), name)
+
+    def test_keeps_read_only_hidden_and_system_files(self):
+        for name in self.kept:
+            self.assertEqual(self.result.path(PRODUCT + "\\" + name).read_bytes(), name.encode(), name)
+
+    def test_keeps_subfolders_and_their_files(self):
+        self.assertEqual(self.result.path(PRODUCT + "\\Sub\\INNER.TXT").read_bytes(), b"inner")
+        self.assertEqual(self.result.path(PRODUCT + "\\Hidden Sub\\INNER.TXT").read_bytes(), b"inner")
+
+    def test_keeps_the_base_folder_files(self):
+        self.assertEqual(self.result.path(BASE + "\\base-file.txt").read_bytes(), b"base")
+
+
+class NoPayloadResource(Case):
+    """A launcher built without its payload: "Resource Not Found!" after the folders are made
+    and the product folder emptied."""
+
+    name = "no-payload-resource"
+
+    @classmethod
+    def make_options(cls):
+        cls.variant = harness.bench().make_variant("no-payload.exe", delete_payload=True)
+
+        def setup(ctx):
+            ctx.write(PRODUCT + "\\OLD.TXT", b"old")
+            ctx.write(cls.leftover, LEFTOVER)
+
+        return dict(launcher=cls.variant, setup=setup)
+
+    def test_variant_lacks_only_the_payload(self):
+        pe = pefile.PE(str(self.variant))
+        kinds = {entry.id for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries}
+        self.assertNotIn(10, kinds)  # RT_RCDATA
+        self.assertIn(14, kinds)  # RT_GROUP_ICON
+
+    def test_shows_resource_not_found_and_exits_1(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assertOnlyBox("Resource Not Found!", CAPTION)
+
+    def test_folders_were_made_and_emptied_and_nothing_staged(self):
+        self.assertTrue(self.result.path(PRODUCT).is_dir())
+        self.assertFalse(self.result.exists(PRODUCT + "\\OLD.TXT"))
+        self.assertFalse(self.result.exists(self.leftover))
+        self.assertNothingStaged()
+
+
+if __name__ == "__main__":
+    harness.main()

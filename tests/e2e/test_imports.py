@@ -1,0 +1,74 @@
+"""The built launcher as a file: a 32-bit GUI program that imports only DLLs Windows always loads
+from its own folder (so nobody can plant one beside the download), carrying the payload and the
+"TARNBY" icon as resources."""
+
+import struct
+import unittest
+
+import pefile
+
+import harness
+
+# KnownDLLs: never looked up beside the program.
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "msvcrt.dll"}
+RT_ICON, RT_RCDATA, RT_GROUP_ICON = 3, 10, 14
+ENGLISH_US = 1033
+
+
+def resource(pe, type_id, name):
+    """{language: bytes} of one resource, named by integer id or string."""
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id != type_id:
+            continue
+        for entry in kind.directory.entries:
+            entry_name = str(entry.name) if entry.name is not None else entry.id
+            if entry_name == name:
+                return {lang.id: pe.get_data(lang.data.struct.OffsetToData, lang.data.struct.Size)
+                        for lang in entry.directory.entries}
+    return {}
+
+
+class LauncherFile(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        bench = harness.bench()
+        cls.pe = pefile.PE(str(bench.launcher))
+        cls.payload = bench.payload.read_bytes()
+
+    def test_is_a_32_bit_gui_program_for_i386(self):
+        self.assertEqual(self.pe.FILE_HEADER.Machine, 0x14C)  # IMAGE_FILE_MACHINE_I386
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, 0x10B)  # PE32
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem, 2)  # IMAGE_SUBSYSTEM_WINDOWS_GUI
+
+    def test_imports_only_dlls_the_system_folder_provides(self):
+        imported = {entry.dll.decode().lower() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
+        self.assertTrue(imported, "no import table at all")
+        self.assertLessEqual(imported, ALLOWED_DLLS)
+        delayed = {entry.dll.decode().lower() for entry in getattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])}
+        self.assertLessEqual(delayed, ALLOWED_DLLS)
+
+    def test_payload_is_rcdata_10_in_english_and_equals_the_archive(self):
+        payload = resource(self.pe, RT_RCDATA, 10)
+        self.assertEqual(list(payload), [ENGLISH_US])
+        self.assertEqual(payload[ENGLISH_US], self.payload)
+
+    def test_icon_group_tarnby_holds_one_32x32_16_colour_image(self):
+        group = resource(self.pe, RT_GROUP_ICON, "TARNBY")
+        self.assertEqual(list(group), [ENGLISH_US])
+        data = group[ENGLISH_US]
+        reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+        self.assertEqual((reserved, kind, count), (0, 1, 1))
+        width, height, colours, _, _, _, size, icon_id = struct.unpack_from("<BBBBHHIH", data, 6)
+        self.assertEqual((width, height, colours, size, icon_id), (32, 32, 16, 744, 1))
+
+        image = resource(self.pe, RT_ICON, 1)
+        self.assertEqual(list(image), [ENGLISH_US])
+        bitmap = image[ENGLISH_US]
+        self.assertEqual(len(bitmap), 744)
+        # BITMAPINFOHEADER: the height counts the colour image and its mask.
+        header_size, bmp_width, bmp_height, planes, bits = struct.unpack_from("<IiiHH", bitmap, 0)
+        self.assertEqual((header_size, bmp_width, bmp_height, planes, bits), (40, 32, 64, 1, 4))
+
+
+if __name__ == "__main__":
+    harness.main()
