@@ -11,7 +11,9 @@ namespace eek {
 
 namespace {
 
-constexpr std::uint32_t kCostMask = 255;  // ring of the costs ahead of the position
+constexpr std::uint32_t kCostMask = 255;
+// Longest copies shorter than kShortestCopy + this are searched by a plain scan.
+constexpr std::size_t kShortCopyScan = 12;  // ring of the costs ahead of the position
 static_assert(kCostMask + 1 > kLongestCopy && kCostMask + 1 > kLongestLiteral);
 
 void AppendLiterals(std::vector<std::uint8_t>& out, const std::uint8_t* bytes, std::size_t n) {
@@ -96,7 +98,20 @@ std::vector<std::uint8_t> EncodeEntry(std::span<const std::uint8_t> data) {
     std::uint64_t bestCost = litCost;
     std::size_t bestEnd = litK;
     bool bestIsCopy = false;
-    if (step[i] >= kShortestCopy) {
+    if (step[i] >= kShortestCopy && step[i] < kShortestCopy + kShortCopyScan) {
+      // A short longest copy: a plain scan over its few end positions is cheapest. Among
+      // equal costs the longest copy wins, as on the stack.
+      std::size_t k = i + kShortestCopy;
+      for (std::size_t end = k + 1; end <= i + step[i]; ++end) {
+        if (costAt(end) <= costAt(k)) k = end;
+      }
+      const std::uint64_t copyCost = kCopyTokenSize + costAt(k);
+      if (copyCost <= bestCost) {
+        bestCost = copyCost;
+        bestEnd = k;
+        bestIsCopy = true;
+      }
+    } else if (step[i] >= kShortestCopy) {
       // Deepest stack entry with position <= i + step[i]: positions fall from bottom to top.
       const std::size_t limit = i + step[i];
       // Branch-free halving: the outcome of each comparison is unpredictable.

@@ -18,7 +18,7 @@ namespace eek {
 // (CleanEntryName). Entries whose cleaned name is a plain file name (IsPlainFileName) go to
 // `entries` as Begin(name), the decoded bytes, End(). The others, such as "..\x.dll" or
 // "C:X", are skipped without a word: their stream is decoded into nothing, so the progress
-// counting runs on exactly as if they were written and the percentage still reaches 100.
+// counting runs on exactly as if they were written.
 //
 // A damaged archive never makes the walk misbehave; it ends:
 // - after a read that delivered fewer bytes than asked for (a truncated archive: the entry in
