@@ -26,8 +26,13 @@ Typical use in a test file (run with /usr/bin/python3):
     if __name__ == "__main__":
         harness.main()
 
-harness.main() takes --launcher, --payload, --helpers and --out (ctest passes them; without them
-the defaults of the build tree are used), then runs unittest with the remaining arguments.
+harness.main() takes --launcher, --payload, --helpers, --out and --eekpack (ctest passes them;
+without them the defaults of the build trees are used), then runs unittest with the remaining
+arguments.
+
+Bench.make_variant(name, payload=PATH | delete_payload=True) gives a copy of the launcher with
+its payload resource replaced or removed; Bench.pack(name, {file name: bytes}) makes an archive
+with the packer, for such a payload.
 
 Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_version=None,
                exe_dir=None, cwd=None, args=(), answer=True, answer_delay_ms=0, timeout_s=30,
@@ -401,9 +406,11 @@ class CaseContext:
 
 
 class Bench:
-    def __init__(self, launcher: Path, payload: Optional[Path], helpers: Path, out: Path):
+    def __init__(self, launcher: Path, payload: Optional[Path], helpers: Path, out: Path,
+                 eekpack: Optional[Path] = None):
         self.launcher = Path(launcher)
         self.payload = Path(payload) if payload else None
+        self.eekpack = Path(eekpack) if eekpack else None
         self.helpers = Path(helpers)
         self.out = Path(out)
         self._names: set = set()
@@ -438,6 +445,20 @@ class Bench:
             self._template = Path(subprocess.run([str(REPO_ROOT / "scripts/wine-prefix")], capture_output=True,
                                                  text=True, check=True).stdout.strip())
         return self._template
+
+    def pack(self, name: str, files: dict) -> Path:
+        """An archive made by the packer from {file name: bytes}, under OUT/_payloads/."""
+        if self.eekpack is None or not self.eekpack.exists():
+            raise FileNotFoundError(f"packer {self.eekpack} is missing: build the native preset")
+        folder = self.out / "_payloads" / name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        for file_name, data in files.items():
+            (folder / file_name).write_bytes(data)
+        archive = folder.with_suffix(".eek")
+        subprocess.run([str(self.eekpack), "create", str(archive), *(str(folder / n) for n in files)],
+                       check=True, capture_output=True)
+        return archive
 
     def make_variant(self, name: str, *, payload: Optional[Path] = None, delete_payload: bool = False,
                      source: Optional[Path] = None) -> Path:
@@ -688,6 +709,7 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--payload", type=Path, default=build / "payload" / "payload.eek")
     parser.add_argument("--helpers", type=Path, default=build / "bin")
     parser.add_argument("--out", type=Path, default=build / "e2e")
+    parser.add_argument("--eekpack", type=Path, default=REPO_ROOT / "build" / "native" / "bin" / "eekpack")
     return parser
 
 

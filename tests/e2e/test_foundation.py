@@ -1,6 +1,7 @@
 """The launcher's foundation end to end, under Wine on a virtual display: the platform refusal,
 the working folders and their clean-up, and the staged archive, each case in a fresh prefix."""
 
+import random
 import unittest
 
 import pefile
@@ -236,6 +237,10 @@ class HiddenLeftover(Case):
         self.assertTrue(self.result.exists(self.leftover), "hidden leftover was deleted")
         self.assertEqual(self.result.attributes[self.leftover] & HIDDEN, HIDDEN)
 
+    def test_unpacking_finds_no_archive(self):
+        # The unpacking looks for the archive with the same plain-file listing.
+        self.assertEqual(sorted(p.name for p in self.result.path(PRODUCT).iterdir()), [])
+
 
 class OtherCurrentFolder(Case):
     """Started from a prompt elsewhere: the staged archive lives in that current folder, not
@@ -304,6 +309,28 @@ class CleanUp(Case):
 
     def test_keeps_the_base_folder_files(self):
         self.assertEqual(self.result.path(BASE + "\\base-file.txt").read_bytes(), b"base")
+
+
+class LargePayload(Case):
+    """Staging takes the payload's length from the resource: a payload of several times the
+    shipped size is written whole."""
+
+    name = "large-payload"
+
+    @classmethod
+    def make_options(cls):
+        generator = random.Random(20)
+        text = b"".join(b"line %d of a generated installer file\r\n" % i for i in range(200000))
+        archive = cls.bench.pack("large", {"setup.exe": generator.randbytes(12 << 20),
+                                            "readme.txt": text,
+                                            "empty.dat": b""})
+        cls.payload = archive.read_bytes()
+        return dict(launcher=cls.bench.make_variant("large-payload.exe", payload=archive), timeout_s=90)
+
+    def test_stages_the_whole_payload_and_removes_it(self):
+        self.assertGreater(len(self.payload), 12 << 20)
+        self.assertRanThrough()
+        self.assertStagedPayloadIn(self.downloads)
 
 
 class NoPayloadResource(Case):

@@ -17,6 +17,8 @@ ENGLISH_US = 1033
 
 def resource(pe, type_id, name):
     """{language: bytes} of one resource, named by integer id or string."""
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return {}
     for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         if kind.id != type_id:
             continue

@@ -1,0 +1,58 @@
+// bench_probe: a known program for the bench's own test. Shows a window of a fixed rectangle
+// whose label changes "one", "two", "three", then a message box; when the box has been
+// answered it writes the time (FILETIME ticks) to probe-returned.txt in the current folder and
+// ends with exit code 42.
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kLabelId = 7;
+
+void Pump(DWORD milliseconds) {
+  const DWORD end = ::GetTickCount() + milliseconds;
+  while (::GetTickCount() < end) {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    ::Sleep(5);
+  }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = ::DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = L"BenchProbeWindow";
+  ::RegisterClassW(&windowClass);
+  HWND window = ::CreateWindowExW(0, L"BenchProbeWindow", L"Bench probe", WS_POPUP | WS_BORDER, 10, 20,
+                                  200, 100, nullptr, nullptr, instance, nullptr);
+  HWND label = ::CreateWindowExW(0, L"STATIC", L"one", WS_CHILD | WS_VISIBLE, 5, 5, 100, 20, window,
+                                 reinterpret_cast<HMENU>(kLabelId), instance, nullptr);
+  ::ShowWindow(window, SW_SHOWNORMAL);
+  Pump(150);
+  ::SetWindowTextW(label, L"two");
+  Pump(150);
+  ::SetWindowTextW(label, L"three");
+  Pump(150);
+  ::DestroyWindow(window);
+
+  ::MessageBoxW(nullptr, L"Probe text", L"Probe caption", MB_OK);
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  char line[32];
+  const int length = std::snprintf(line, sizeof line, "%llu\n",
+                                   (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+  HANDLE file = ::CreateFileW(L"probe-returned.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+  ::CloseHandle(file);
+  return 42;
+}

@@ -1,0 +1,58 @@
+"""The bench itself, on a program whose behaviour is known (bench_probe): what the watcher
+records, when it answers, what the screen is, and the screenshots. Other end-to-end tests rely
+on each of these."""
+
+import struct
+import unittest
+
+import harness
+
+ANSWER_DELAY_MS = 700
+TICKS_PER_MS = 10000
+
+
+class BenchOnProbe(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        bench = harness.bench()
+        cls.result = bench.run_case("bench-probe", launcher=bench.helper("bench_probe.exe"), screen=(640, 480),
+                                    answer_delay_ms=ANSWER_DELAY_MS,
+                                    screenshot_classes=["#32770", "BenchProbeWindow"])
+
+    def test_exit_code_of_the_program(self):
+        self.assertEqual(self.result.exit_code, 42, self.result.describe())
+
+    def test_screen_is_the_size_asked_for(self):
+        start = next(e for e in self.result.events if e["event"] == "start")
+        self.assertEqual(start["screen"], [640, 480])
+
+    def test_window_rectangles_and_label_changes(self):
+        [window] = self.result.windows_of_class("BenchProbeWindow")
+        state = window.shown
+        self.assertEqual(state["rect"], [10, 20, 210, 120])
+        [label] = [c for c in state["children"] if c["id"] == 7]
+        # Relative to the client area, inside the one-pixel border.
+        self.assertEqual(label["rect"], [5, 5, 105, 25])
+        self.assertEqual(window.child_texts("Static"), ["one", "two", "three"])
+        self.assertIsNotNone(window.gone_t)
+
+    def test_box_is_answered_after_the_delay_and_before_the_program_goes_on(self):
+        [box] = self.result.boxes
+        self.assertEqual((box.caption, box.text, box.buttons), ("Probe caption", "Probe text", ["OK"]))
+        self.assertGreaterEqual(box.answered_t - box.visible_t, ANSWER_DELAY_MS * TICKS_PER_MS)
+        returned = int(self.result.path(harness.bench().user_folder("Downloads") + "\\probe-returned.txt")
+                       .read_text())
+        self.assertLess(box.answered_t, returned)
+        self.assertLess(self.result.started_t, box.seen_t)
+        self.assertLess(returned, self.result.ended_t)
+
+    def test_screenshots_of_the_screen(self):
+        self.assertEqual(len(self.result.screenshots), 2)
+        for shot in self.result.screenshots:
+            header = shot.read_bytes()[:24]
+            self.assertEqual(header[:8], b"\x89PNG\r\n\x1a\n")
+            self.assertEqual(struct.unpack(">II", header[16:24]), (640, 480))
+
+
+if __name__ == "__main__":
+    harness.main()
