@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "archive/format.h"
 
 namespace eek {
@@ -18,13 +22,11 @@ constexpr int kDistances = kHistorySize;
 struct DistanceLanes {
   alignas(64) std::uint8_t run[kDistances] = {};  // equal bytes from i onward at this distance
   alignas(64) std::uint8_t cap[kDistances] = {};  // the distance itself (a copy stays behind i)
-  alignas(64) std::uint8_t reach[kDistances] = {};
 };
 
 // One position, scanning backwards. A plain loop over 256 bytes without branches, which the
 // compiler turns into vector code; the tables never overlap each other or the data.
-inline std::uint8_t Step(std::uint8_t* __restrict run, std::uint8_t* __restrict reach,
-                         const std::uint8_t* __restrict cap,
+inline std::uint8_t Step(std::uint8_t* __restrict run, const std::uint8_t* __restrict cap,
                          const std::uint8_t* __restrict window, std::uint8_t byte) {
   std::uint8_t best = 0;
   for (int j = 0; j < kDistances; ++j) {
@@ -33,10 +35,27 @@ inline std::uint8_t Step(std::uint8_t* __restrict run, std::uint8_t* __restrict 
     const auto grown = std::min(static_cast<std::uint8_t>(run[j] + 1),
                                 static_cast<std::uint8_t>(kLongestCopy));
     run[j] = static_cast<std::uint8_t>(grown & equal);
-    reach[j] = std::min(run[j], cap[j]);
-    best = std::max(best, reach[j]);
+    best = std::max(best, std::min(run[j], cap[j]));
   }
   return best;
+}
+
+// The first lane whose reach, min(run, cap), is `value`, which one of them is.
+inline std::ptrdiff_t FindLane(const std::uint8_t* run, const std::uint8_t* cap, std::uint8_t value) {
+#if defined(__SSE2__)
+  // Inline vector code: a library call per position would cost more than the search.
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+  for (int j = 0;; j += 16) {
+    const __m128i reach = _mm_min_epu8(_mm_load_si128(reinterpret_cast<const __m128i*>(run + j)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(cap + j)));
+    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(reach, wanted));
+    if (hits != 0) return j + __builtin_ctz(static_cast<unsigned>(hits));
+  }
+#else
+  for (std::ptrdiff_t j = 0;; ++j) {
+    if (std::min(run[j], cap[j]) == value) return j;
+  }
+#endif
 }
 
 }  // namespace
@@ -72,13 +91,10 @@ void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_
         nearCap[j] = static_cast<std::size_t>(kDistances - j) <= k ? lanes.cap[j] : 0;
       cap = nearCap.data();
     }
-    const std::uint8_t best = Step(lanes.run, lanes.reach, cap, padded.data() + k, data[k]);
+    const std::uint8_t best = Step(lanes.run, cap, padded.data() + k, data[k]);
     if (best >= kShortestCopy) {
       // Inside a long match the distance found one position on usually still reaches best.
-      if (lanes.reach[lane] != best) {
-        const void* hit = std::memchr(lanes.reach, best, kDistances);
-        lane = static_cast<const std::uint8_t*>(hit) - lanes.reach;
-      }
+      if (std::min(lanes.run[lane], cap[lane]) != best) lane = FindLane(lanes.run, cap, best);
       length[k] = best;
       distance[k] = static_cast<std::uint8_t>(kDistances - lane - 1);
     } else {
