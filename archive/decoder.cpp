@@ -43,12 +43,20 @@ class EntryOutput {
  public:
   explicit EntryOutput(EntrySink* out) : out_(out) {}
 
-  // Tokens while at least a longest token is pending: no token can run past `end`.
+  // Tokens while at least a longest token is pending: no token can run past `end`. The state
+  // lives in locals here: the byte stores through `op` may alias any member, which would
+  // otherwise make the compiler reload them after every token.
   void WholeTokens(const std::uint8_t*& ip, const std::uint8_t* end) {
     const std::uint8_t* in = ip;
     std::uint8_t* op = op_;
+    const std::uint8_t* floor = historyFloor_;
+    std::uint8_t* const start = bufferStart();
+    bool malformed = false;
     do {
-      if (op - bufferStart() > kFlushAbove) op = Flush(op);
+      if (op - start > kFlushAbove) {
+        op = Flush(op);
+        floor = historyFloor_;
+      }
       const std::uint32_t x = *in;
       if (x < kCopyFlag) {
         const int32_t n = static_cast<int32_t>(x) + 1;
@@ -57,9 +65,9 @@ class EntryOutput {
         in += 1 + n;
       } else {
         const int32_t n = static_cast<int32_t>(x - kCopyFlag) + kShortestCopy;
-        const int32_t available = Available(op, in[1]);
+        const int32_t available = Available(op, floor, in[1]);
         const int32_t length = std::min(n, available);
-        malformed_ |= length != n;
+        malformed |= length != n;
         CopyBlocks(op, op - available, length);
         op += length;
         in += kCopyTokenSize;
@@ -67,6 +75,7 @@ class EntryOutput {
     } while (end - in >= kLongestToken);
     op_ = op;
     ip = in;
+    malformed_ |= malformed;
   }
 
   // One token near the end of the pending bytes, each byte read checked against `end`.
@@ -88,7 +97,7 @@ class EntryOutput {
       return;
     }
     const int32_t n = static_cast<int32_t>(x - kCopyFlag) + kShortestCopy;
-    const int32_t available = Available(op_, *ip++);
+    const int32_t available = Available(op_, historyFloor_, *ip++);
     const int32_t length = std::min(n, available);
     malformed_ |= length != n;
     std::memcpy(op_, op_ - available, static_cast<std::size_t>(length));
@@ -110,10 +119,9 @@ class EntryOutput {
 
   // The number of history bytes from position p to the history's end: what a copy from p can
   // yield. Position 0 and positions past the end yield nothing; this is the format's rule,
-  // not an error path. The history is the last up-to-256 bytes before `op`.
-  int32_t Available(const std::uint8_t* op, std::uint32_t p) const {
-    const int32_t held =
-        static_cast<int32_t>(std::min<std::ptrdiff_t>(op - historyFloor_, kHistorySize));
+  // not an error path. The history is the last up-to-256 bytes before `op`, not below `floor`.
+  static int32_t Available(const std::uint8_t* op, const std::uint8_t* floor, std::uint32_t p) {
+    const int32_t held = static_cast<int32_t>(std::min<std::ptrdiff_t>(op - floor, kHistorySize));
     const int32_t available = held - static_cast<int32_t>(p) + 1;
     return (p == 0 || available < 0) ? 0 : available;
   }
