@@ -15,6 +15,8 @@ STAGED = "Bulktemp.eek"
 # The boxes that end a run early; any of them in a run that should go through is a fault.
 FAILURE_TEXTS = ("Win98 No Support", "Unable to create ", "Resource Not Found!",
                  "Could Not Create Progress Thread")
+# The closing notice's caption: its box shows that a run went on to its end.
+NOTICE_CAPTION = "Tarnby TarLoom64 Setup Message"
 LEFTOVER = b"leftover of an earlier run, not an archive\r\n"
 READ_ONLY, HIDDEN, SYSTEM, DIRECTORY = 0x1, 0x2, 0x4, 0x10
 
@@ -263,6 +265,32 @@ class OtherCurrentFolder(Case):
     def test_leaves_the_program_folder_alone(self):
         self.assertEqual(self.staged_in(self.downloads), [])
         self.assertEqual(self.result.path(self.leftover).read_bytes(), LEFTOVER)
+
+
+class UnwritableCurrentFolder(Case):
+    """The staged archive cannot be written: nothing is unpacked, nothing is reported, and the
+    run still goes on to its end."""
+
+    name = "unwritable-current-folder"
+    current = "C:\\Locked"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            # No write rights for the user (the Unix mode: a folder's read-only attribute means
+            # nothing to Windows).
+            ctx.mkdir(cls.current).chmod(0o555)
+
+        return dict(setup=setup, cwd=cls.current)
+
+    def test_runs_to_the_end_without_a_failure_box(self):
+        self.assertRanThrough()
+        self.assertIn(NOTICE_CAPTION, [b.caption for b in self.result.boxes], self.result.describe())
+
+    def test_nothing_staged_nothing_unpacked(self):
+        self.assertNothingStaged()
+        self.assertEqual(sorted(p.name for p in self.result.path(self.current).iterdir()), [])
+        self.assertEqual(sorted(p.name for p in self.result.path(PRODUCT).iterdir()), [])
 
 
 class CleanUp(Case):
