@@ -24,9 +24,17 @@ struct DistanceLanes {
   alignas(64) std::uint8_t cap[kDistances] = {};  // the distance itself (a copy stays behind i)
 };
 
+// The per-distance loop is the same work for every input, so a fuzzer's comparison tracing
+// there only slows it down without guiding it.
+#if defined(__clang__)
+#define EEK_NO_COVERAGE __attribute__((no_sanitize("coverage")))
+#else
+#define EEK_NO_COVERAGE
+#endif
+
 // One position, scanning backwards. A plain loop over 256 bytes without branches, which the
 // compiler turns into vector code; the tables never overlap each other or the data.
-inline std::uint8_t Step(std::uint8_t* __restrict run, const std::uint8_t* __restrict cap,
+EEK_NO_COVERAGE inline std::uint8_t Step(std::uint8_t* __restrict run, const std::uint8_t* __restrict cap,
                          const std::uint8_t* __restrict window, std::uint8_t byte) {
   std::uint8_t best = 0;
   for (int j = 0; j < kDistances; ++j) {
@@ -41,7 +49,7 @@ inline std::uint8_t Step(std::uint8_t* __restrict run, const std::uint8_t* __res
 }
 
 // The first lane whose reach, min(run, cap), is `value`, which one of them is.
-inline std::ptrdiff_t FindLane(const std::uint8_t* run, const std::uint8_t* cap, std::uint8_t value) {
+EEK_NO_COVERAGE inline std::ptrdiff_t FindLane(const std::uint8_t* run, const std::uint8_t* cap, std::uint8_t value) {
 #if defined(__SSE2__)
   // Inline vector code: a library call per position would cost more than the search.
   const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
