@@ -1,0 +1,547 @@
+"""End-to-end cases for the unpacking and its progress window: what lands in the product folder,
+how earlier files of the entries' names are handled, that unsafe entry names write nothing
+outside it, and the progress window as Windows sees it on three screen sizes.
+
+The window is watched while a payload of a few tens of MB (Wine's own DLLs and a nested
+archive, packed at test time) is unpacked, so that it lives long enough to be seen; a
+screenshot of it is kept as OUT/unpack-window-<W>x<H>/TarLoomSelfExtractProgressDialog-1.png.
+Archives the packer refuses to write (unsafe names, a name used twice, layout 1) are written by
+unpack_archive.
+
+Run with /usr/bin/python3; besides the bench's options it takes --eekpack PATH (the native
+packer; default build/native/bin/eekpack)."""
+
+from __future__ import annotations
+
+import functools
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import unittest
+from pathlib import Path
+
+import harness
+import unpack_archive as eek
+
+PRODUCT = "C:\\Tarnby Setup\\TarLoom64"
+BASE = "C:\\Tarnby Setup"
+PROGRESS_CLASS = "TarLoomSelfExtractProgressDialog"
+NOTICE_CAPTION = "Tarnby TarLoom64 Setup Message"
+WS_CAPTION, WS_SYSMENU, WS_THICKFRAME = 0x00C00000, 0x00080000, 0x00040000
+WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_VISIBLE = 0x00020000, 0x00010000, 0x10000000
+WS_EX_TOPMOST = 0x8
+READ_ONLY, HIDDEN, SYSTEM = 0x1, 0x2, 0x4
+LABEL_ID, BAR_ID = 100, 200
+
+# Window X, Y, W, H; label and bar x, y, w, h in client coordinates.
+GEOMETRY = {
+    (640, 480): ((160, 185, 320, 110), (20, 20, 280, 20), (20, 50, 280, 18)),
+    (800, 600): ((200, 231, 400, 137), (25, 25, 350, 25), (25, 62, 350, 22)),
+    (1024, 768): ((256, 296, 512, 176), (32, 32, 448, 32), (32, 80, 448, 29)),
+}
+
+WINE_DLLS = Path("/usr/lib/i386-linux-gnu/wine/i386-windows")
+LARGE_FILES = ("shell32.dll", "msxml3.dll", "user32.dll", "comctl32.dll")
+EEKPACK = harness.REPO_ROOT / "build" / "native" / "bin" / "eekpack"
+
+
+def work_dir() -> Path:
+    folder = harness.bench().out / "_unpack"
+    folder.mkdir(parents=True, exist_ok=True)
+    return folder
+
+
+def pack(archive: Path, files: list) -> Path:
+    archive.unlink(missing_ok=True)
+    subprocess.run([str(EEKPACK), "create", str(archive), *map(str, files)], check=True,
+                   capture_output=True)
+    return archive
+
+
+def digest(path: Path) -> str:
+    return hashlib.sha256(path.read_bytes()).hexdigest()
+
+
+@functools.lru_cache(maxsize=None)
+def large_payload() -> tuple:
+    """(launcher variant, {unpacked name: source file}, names inside the nested archive)."""
+    missing = [name for name in LARGE_FILES if not (WINE_DLLS / name).exists()]
+    if missing:
+        raise FileNotFoundError(f"Wine's DLLs {missing} are not in {WINE_DLLS} (package wine32:i386)")
+    work = work_dir() / "large"
+    work.mkdir(exist_ok=True)
+    inner = []
+    for name, text in (("Inner-Notes.txt", "only inside the nested archive\r\n" * 50),
+                       ("inner-table.dat", "".join(f"{i:08x}" for i in range(4000)))):
+        (work / name).write_text(text, encoding="ascii")
+        inner.append(work / name)
+    nested = pack(work / "Nested.eek", inner)
+    mixed = work / "MixedCase.Txt"
+    mixed.write_bytes(b"a name in mixed case\r\n" * 100)
+    sources = [WINE_DLLS / name for name in LARGE_FILES] + [nested, mixed]
+    archive = pack(work / "large.eek", sources)
+    launcher = harness.bench().make_variant("unpack-large.exe", payload=archive)
+    return launcher, {p.name.upper(): p for p in sources}, [p.name for p in inner]
+
+
+def crafted_variant(name: str, archive: bytes) -> Path:
+    path = work_dir() / (name + ".eek")
+    path.write_bytes(archive)
+    return harness.bench().make_variant(name + ".exe", payload=path)
+
+
+def product_files(result: harness.Result) -> dict:
+    folder = result.path(PRODUCT)
+    return {p.name: p for p in folder.iterdir()} if folder.is_dir() else {}
+
+
+def event_index(result: harness.Result, kind: str, hwnd: str, t: int) -> int:
+    for index, event in enumerate(result.events):
+        if event["event"] == kind and event.get("hwnd") == hwnd and event["t"] == t:
+            return index
+    raise AssertionError(f"no {kind} event for {hwnd} at {t}")
+
+
+def image_mean(png: Path, x: int, y: int, w: int, h: int) -> float:
+    """Mean brightness (0 to 1) of a rectangle of a screenshot, through ImageMagick."""
+    done = subprocess.run(["convert", str(png), "-crop", f"{w}x{h}+{x}+{y}", "+repage",
+                           "-format", "%[fx:mean]", "info:"], capture_output=True, text=True,
+                          check=True, timeout=60)
+    return float(done.stdout.strip())
+
+
+class RunChecks(unittest.TestCase):
+    def assertRanThrough(self, result: harness.Result) -> None:
+        """Exit code 1, and the closing notice was the only box: nothing ended the run early."""
+        self.assertFalse(result.timed_out, result.describe())
+        self.assertEqual(result.exit_code, 1, result.describe())
+        self.assertEqual([b.caption for b in result.boxes], [NOTICE_CAPTION], result.describe())
+
+    def assertStagedArchiveGone(self, result: harness.Result) -> None:
+        self.assertIsNotNone(result.staged, result.staged_error)
+        self.assertTrue(result.staged, "the archive was never staged")
+        for snapshot in result.staged:
+            self.assertFalse((snapshot.folder / snapshot.name).exists(),
+                             f"staged archive left in {snapshot.folder}")
+
+
+# ----------------------------------------------------------------------------------------------
+# What lands in the product folder
+
+
+class SamplePayload(RunChecks):
+    """The real launcher with the payload it carries: every entry lands, byte for byte, under its
+    upper-case name, and the nested archive is written as a file."""
+
+    @classmethod
+    def setUpClass(cls):
+        bench = harness.bench()
+        cls.entries = eek.read_archive(bench.payload.read_bytes())
+        cls.result = bench.run_case("unpack-sample-payload", timeout_s=120)
+
+    def test_runs_through_and_removes_the_staged_archive(self):
+        self.assertRanThrough(self.result)
+        self.assertStagedArchiveGone(self.result)
+
+    def test_every_entry_lands_byte_identical_under_its_upper_case_name(self):
+        expected = {eek.unpacked_name(e.stored_name): e.data for e in self.entries}
+        files = product_files(self.result)
+        # setup.exe writes down how it was started beside itself once it runs.
+        files.pop("setup-run.txt", None)
+        self.assertEqual(sorted(files), sorted(expected), self.result.describe())
+        for name, data in expected.items():
+            self.assertTrue(files[name].read_bytes() == data, f"{name} differs from its entry")
+
+    def test_nested_archive_is_written_as_a_file(self):
+        nested = [e for e in self.entries if e.data[:1] == b"\x02" and eek.read_archive(e.data)]
+        self.assertTrue(nested, "the sample payload holds no nested archive")
+        for entry in nested:
+            written = self.result.path(PRODUCT + "\\" + eek.unpacked_name(entry.stored_name))
+            self.assertTrue(written.is_file())
+            self.assertTrue(written.read_bytes() == entry.data)
+
+
+class LargePayloadFiles(RunChecks):
+    """Tens of MB of Windows binaries, a name in mixed case and a nested archive whose own
+    entries have names found nowhere else: all land as packed, the nested one unopened."""
+
+    @classmethod
+    def setUpClass(cls):
+        launcher, cls.sources, cls.inner = large_payload()
+        cls.result = harness.bench().run_case("unpack-large-files", launcher=launcher, timeout_s=180)
+
+    def test_runs_through_and_removes_the_staged_archive(self):
+        self.assertRanThrough(self.result)
+        self.assertStagedArchiveGone(self.result)
+
+    def test_every_file_lands_byte_identical_under_its_upper_case_name(self):
+        files = product_files(self.result)
+        files.pop("setup-run.txt", None)
+        self.assertEqual(sorted(files), sorted(self.sources), self.result.describe())
+        for name, source in self.sources.items():
+            self.assertEqual(digest(files[name]), digest(source), f"{name} differs from {source}")
+
+    def test_nested_archive_is_not_opened(self):
+        self.assertEqual(digest(self.result.path(PRODUCT + "\\NESTED.EEK")),
+                         digest(self.sources["NESTED.EEK"]))
+        inner = {name.upper() for name in self.inner}
+        found = [p for p in self.result.drive_c.rglob("*") if p.name.upper() in inner]
+        self.assertEqual(found, [], "an entry of the nested archive was unpacked")
+
+
+# ----------------------------------------------------------------------------------------------
+# The progress window
+
+
+class ProgressWindowOnScreen(RunChecks):
+    """The progress window during the large unpacking, recorded from outside on one screen."""
+
+    screen = (800, 600)
+
+    @classmethod
+    def setUpClass(cls):
+        launcher, _, _ = large_payload()
+        w, h = cls.screen
+        cls.result = harness.bench().run_case(f"unpack-window-{w}x{h}", launcher=launcher,
+                                              screen=cls.screen, timeout_s=180,
+                                              screenshot_classes=[PROGRESS_CLASS])
+        cls.windows = cls.result.windows_of_class(PROGRESS_CLASS)
+
+    def window(self) -> harness.Window:
+        self.assertEqual(len(self.windows), 1, f"progress windows seen: {len(self.windows)} "
+                                               f"({self.result.describe()})")
+        window = self.windows[0]
+        self.assertIsNotNone(window.shown, "the progress window never showed")
+        return window
+
+    def states_with_controls(self, visible_only: bool = False) -> list:
+        """States that show both controls (a window being destroyed loses its children one by
+        one, first of all)."""
+        def both(state):
+            return {c["id"] for c in state["children"]} >= {LABEL_ID, BAR_ID}
+        states = [s for s in self.window().states if both(s) and (s["visible"] or not visible_only)]
+        self.assertTrue(states, "the progress window was never seen with its controls")
+        return states
+
+    @staticmethod
+    def control(state: dict, control_id: int) -> dict:
+        matches = [c for c in state["children"] if c["id"] == control_id]
+        if len(matches) != 1:
+            raise AssertionError(f"{len(matches)} controls with id {control_id}: {state['children']}")
+        return matches[0]
+
+    def test_run_goes_through(self):
+        self.assertRanThrough(self.result)
+
+    def test_class_caption_and_style_of_an_ordinary_window_without_system_menu(self):
+        shown = self.window().shown
+        self.assertEqual(shown["caption"], "Extracting Files...")
+        self.assertEqual(shown["owner"], "0x0")
+        style = shown["style"]
+        self.assertEqual(style & WS_CAPTION, WS_CAPTION)
+        self.assertEqual(style & WS_VISIBLE, WS_VISIBLE)
+        # No system menu means no close box; nor sizing border, minimise or maximise box.
+        self.assertEqual(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0,
+                         hex(style))
+        self.assertEqual(shown["exstyle"] & WS_EX_TOPMOST, 0, hex(shown["exstyle"]))
+
+    def test_window_and_controls_have_the_scaled_geometry(self):
+        window_rect, label_rect, bar_rect = GEOMETRY[self.screen]
+        for state in self.states_with_controls(visible_only=True):
+            left, top, right, bottom = state["rect"]
+            self.assertEqual((left, top, right - left, bottom - top), window_rect, "window")
+            for control_id, expected, cls in ((LABEL_ID, label_rect, "static"),
+                                              (BAR_ID, bar_rect, "msctls_progress32")):
+                child = self.control(state, control_id)
+                self.assertEqual(child["class"].lower(), cls)
+                x0, y0, x1, y1 = child["rect"]
+                self.assertEqual((x0, y0, x1 - x0, y1 - y0), expected, f"control {control_id}")
+
+    def test_label_shows_rising_percentages(self):
+        texts = self.window().child_texts("Static")
+        if texts and texts[0] == "":
+            texts = texts[1:]  # the label is empty until the first whole percent
+        numbers = []
+        for text in texts:
+            match = re.fullmatch(r" ([1-9][0-9]*) %", text)
+            self.assertIsNotNone(match, f"label text {text!r}")
+            numbers.append(int(match.group(1)))
+        self.assertGreaterEqual(len(numbers), 3, f"too few label texts seen to follow: {texts}")
+        self.assertEqual(numbers, sorted(set(numbers)), "percentages do not rise")
+        self.assertLessEqual(numbers[-1], 100)
+
+    def test_caption_is_set_before_the_first_percentage(self):
+        for state in self.states_with_controls():
+            if self.control(state, LABEL_ID)["text"]:
+                self.assertEqual(state["caption"], "Extracting Files...")
+
+    def test_bar_positions_never_go_back(self):
+        positions = [self.control(s, BAR_ID)["pos"] for s in self.states_with_controls()]
+        positions = [p for p in positions if p >= 0]  # -1: the control did not answer in time
+        self.assertTrue(positions)
+        self.assertEqual(positions, sorted(positions))
+        self.assertLessEqual(positions[-1], 100)
+
+    def test_window_is_gone_before_the_closing_notice_appears(self):
+        window = self.window()
+        self.assertIsNotNone(window.gone_t, "the progress window never went away")
+        notices = [b for b in self.result.boxes if b.caption == NOTICE_CAPTION]
+        self.assertEqual(len(notices), 1, self.result.describe())
+        gone = event_index(self.result, "gone", window.hwnd, window.gone_t)
+        notice = event_index(self.result, "seen", notices[0].hwnd, notices[0].seen_t)
+        self.assertLess(gone, notice)
+
+    def test_screenshot_shows_the_window(self):
+        self.assertEqual(len(self.result.screenshots), 1, "no screenshot of the progress window")
+        shot = self.result.screenshots[0]
+        (x, y, w, h), _, _ = GEOMETRY[self.screen]
+        # The window is drawn in light system colours on the bare black root of the display.
+        self.assertGreater(image_mean(shot, x, y, w, h), 0.5, shot)
+        self.assertLess(image_mean(shot, 0, 0, x, self.screen[1]), 0.05, shot)
+
+
+class ProgressWindowOn640x480(ProgressWindowOnScreen):
+    screen = (640, 480)
+
+
+class ProgressWindowOn1024x768(ProgressWindowOnScreen):
+    screen = (1024, 768)
+
+
+# ----------------------------------------------------------------------------------------------
+# Earlier files of the entries' names
+
+
+OLD = b"left by an earlier install, longer than what replaces it\r\n" * 40
+
+
+def new(name: str) -> bytes:
+    return f"{name} as this payload carries it\r\n".encode("ascii") * 7
+
+
+class EarlierFiles(RunChecks):
+    """Files already there under entries' names. Plain ones are gone before the unpacking (the
+    clean-up); hidden, system and read-only ones survive it and meet the unpacking, as do the
+    files of a name the archive carries twice. Hard links outside the product folder tell a file
+    written in place from one deleted and made anew."""
+
+    LINKS = "C:\\links"
+    # (entry name, attributes letters, earlier content), or no attributes for a plain file
+    EARLIER = (
+        ("plain.txt", "", OLD),
+        ("hidden-empty.txt", "h", b""),
+        ("hidden.txt", "h", OLD),
+        ("system.txt", "s", OLD),
+        ("read-only.txt", "r", OLD),
+        ("read-only-empty.txt", "r", b""),
+    )
+
+    @classmethod
+    def setUpClass(cls):
+        records = [eek.record2(b"read-only.txt", new("read-only.txt")),
+                   eek.record2(b"twice.txt", OLD),
+                   eek.record2(b"TWICE.TXT", new("twice.txt")),
+                   eek.record2(b"empty-first.txt", b""),
+                   eek.record2(b"empty-first.txt", new("empty-first.txt"))]
+        records += [eek.record2(name.encode(), new(name)) for name, _, _ in cls.EARLIER
+                    if name != "read-only.txt"]
+        records.append(eek.record2(b"last.txt", new("last.txt")))
+        launcher = crafted_variant("unpack-earlier-files", b"".join(records))
+
+        def setup(ctx: harness.CaseContext) -> None:
+            ctx.mkdir(cls.LINKS)
+            for name, letters, content in cls.EARLIER:
+                path = ctx.write(cls.product(name), content)
+                os.link(path, ctx.path(cls.link(name)))
+                if letters:
+                    ctx.set_attributes(cls.product(name), letters)
+
+        cls.result = harness.bench().run_case(
+            "unpack-earlier-files", launcher=launcher, setup=setup,
+            inspect=[cls.product(name) for name, _, _ in cls.EARLIER])
+
+    @staticmethod
+    def product(name: str) -> str:
+        return PRODUCT + "\\" + name.upper()
+
+    @classmethod
+    def link(cls, name: str) -> str:
+        return cls.LINKS + "\\" + name
+
+    def content(self, name: str) -> bytes:
+        return self.result.path(self.product(name)).read_bytes()
+
+    def linked(self, name: str) -> bytes:
+        return self.result.path(self.link(name)).read_bytes()
+
+    def attributes(self, name: str) -> int:
+        return self.result.attributes[self.product(name)]
+
+    def test_runs_through_to_the_last_entry(self):
+        self.assertRanThrough(self.result)
+        self.assertEqual(self.content("last.txt"), new("last.txt"))
+
+    def test_plain_earlier_file_is_replaced_not_written_into(self):
+        self.assertEqual(self.content("plain.txt"), new("plain.txt"))
+        self.assertEqual(self.linked("plain.txt"), OLD)
+
+    def test_name_carried_twice_ends_with_the_second_entry_alone(self):
+        # The first entry's file has more content than the second: a file written into rather
+        # than replaced would keep its tail.
+        self.assertEqual(self.content("twice.txt"), new("twice.txt"))
+
+    def test_empty_entry_then_the_same_name_with_content(self):
+        self.assertEqual(self.content("empty-first.txt"), new("empty-first.txt"))
+
+    def test_earlier_empty_file_is_reused(self):
+        self.assertEqual(self.content("hidden-empty.txt"), new("hidden-empty.txt"))
+        self.assertEqual(self.linked("hidden-empty.txt"), new("hidden-empty.txt"), "not the same file")
+        self.assertEqual(self.attributes("hidden-empty.txt") & HIDDEN, HIDDEN)
+
+    def test_hidden_or_system_file_with_content_is_overwritten_and_cut_to_the_new_length(self):
+        for name, flag in (("hidden.txt", HIDDEN), ("system.txt", SYSTEM)):
+            with self.subTest(name):
+                self.assertEqual(self.content(name), new(name))
+                self.assertEqual(self.linked(name), new(name), "not the same file")
+                self.assertEqual(self.attributes(name) & flag, flag)
+
+    def test_read_only_file_is_left_as_it_is(self):
+        for name, content in (("read-only.txt", OLD), ("read-only-empty.txt", b"")):
+            with self.subTest(name):
+                self.assertEqual(self.content(name), content)
+                self.assertEqual(self.attributes(name) & READ_ONLY, READ_ONLY)
+
+
+# ----------------------------------------------------------------------------------------------
+# Names that are not plain file names
+
+
+def drive_c_files(drive_c: Path) -> dict:
+    files = {}
+    for root, _, names in os.walk(drive_c):
+        for name in names:
+            path = Path(root) / name
+            try:
+                stat = path.stat()
+            except OSError:
+                continue  # a dangling link
+            files[path] = (stat.st_size, stat.st_mtime_ns)
+    return files
+
+
+class UnsafeNamesChecks:
+    """Entries whose names would reach outside the product folder, or name a device, between
+    plain ones. Each unsafe entry carries a marker found nowhere else."""
+
+    case = ""
+    archive_of = None  # (records of (stored name, data)) -> archive bytes
+    layout2 = True
+    unsafe: tuple = ()
+    plain: tuple = ()
+
+    @classmethod
+    def marker(cls, index: int) -> bytes:
+        return f"UNSAFE-ENTRY-{cls.case}-{index}|".encode("ascii") * 30
+
+    @classmethod
+    def entries(cls) -> list:
+        unsafe = [(name, cls.marker(i)) for i, name in enumerate(cls.unsafe)]
+        plain = [(name, new(name.decode("latin-1"))) for name in cls.plain]
+        mixed = []
+        for i in range(max(len(unsafe), len(plain))):
+            mixed += plain[i:i + 1] + unsafe[i:i + 1]
+        return mixed + plain[len(unsafe):]
+
+    @classmethod
+    def setUpClass(cls):
+        launcher = crafted_variant(cls.case, cls.archive_of(cls.entries()))
+        cls.before = {}
+
+        def setup(ctx: harness.CaseContext) -> None:
+            ctx.write(BASE + "\\BASE.TXT", OLD)
+            cls.before = drive_c_files(ctx.prefix / "drive_c")
+
+        cls.result = harness.bench().run_case(cls.case, launcher=launcher, setup=setup)
+
+    def test_runs_through(self):
+        self.assertRanThrough(self.result)
+
+    def test_plain_entries_land_and_nothing_else_is_in_the_product_folder(self):
+        expected = {eek.unpacked_name(name, self.layout2): data for name, data in self.entries()
+                    if name in self.plain}
+        files = product_files(self.result)
+        self.assertEqual(sorted(files), sorted(expected), self.result.describe())
+        for name, data in expected.items():
+            self.assertEqual(files[name].read_bytes(), data, name)
+
+    def test_nothing_outside_the_product_folder_is_written(self):
+        product = self.result.path(PRODUCT)
+        after = drive_c_files(self.result.drive_c)
+        touched = [p for p, state in after.items()
+                   if product not in p.parents and self.before.get(p) != state]
+        # The desktop shortcut is the one new file the run makes outside the product folder.
+        created = [p for p in touched if p not in self.before]
+        self.assertEqual([p.suffix for p in created], [".lnk"], created)
+        markers = [self.marker(i)[:40] for i in range(len(self.unsafe))]
+        for path in touched:
+            data = path.read_bytes()
+            self.assertFalse(any(m in data for m in markers), f"an unsafe entry reached {path}")
+        self.assertEqual(self.result.path(BASE + "\\BASE.TXT").read_bytes(), OLD)
+        # Beyond drive C: the case folder is reachable as Z:, and a device writes to the log.
+        outside = [p for p in self.result.case_dir.iterdir() if p.name.upper() == "OUTSIDE.TXT"]
+        self.assertEqual(outside, [])
+        log = (self.result.case_dir / "wine.log").read_bytes()
+        self.assertFalse(any(m in log for m in markers), "an unsafe entry reached the console")
+
+
+def outside_name() -> bytes:
+    """An absolute name of a file in the case folder, through Wine's Z: drive."""
+    return harness.unix_to_windows(harness.bench().out / "unpack-unsafe-names" / "outside.txt").encode()
+
+
+class UnsafeNames(UnsafeNamesChecks, RunChecks):
+    case = "unpack-unsafe-names"
+    unsafe = (b"..\\evil.txt", b"C:\\x.txt", b"CON", b"..\\..\\evil2.txt", b"..\\base.txt",
+              b"sub\\inner.txt", b"NUL.txt", b"aux", b"..", b"a:stream.txt", b"com1.log")
+    plain = (b"first.txt", b"second.txt", b" third.txt ", b"fourth.txt", b"fifth.txt", b"last.txt")
+
+    @classmethod
+    def setUpClass(cls):
+        cls.unsafe = cls.unsafe + (outside_name(),)
+        super().setUpClass()
+
+    @staticmethod
+    def archive_of(entries):
+        return b"".join(eek.record2(name, data) for name, data in entries)
+
+
+class UnsafeNamesLayout1(UnsafeNamesChecks, RunChecks):
+    """The same in the 20-byte header layout, whose blank-padded names and decimal end
+    positions the packer does not write by default. A leading blank stays in the name."""
+
+    case = "unpack-unsafe-names-layout1"
+    layout2 = False
+    unsafe = (b"..\\evil.txt", b"C:\\x.txt", b"CON", b"..\\base.txt", b"lpt1")
+    plain = (b"readme.txt", b" lead.txt", b"twelve.chars", b"last.bin")
+
+    @staticmethod
+    def archive_of(entries):
+        formats = ("{:>8}", "{:<8}", "{:08d}")
+        return eek.archive1([(name, data, formats[i % 3]) for i, (name, data) in enumerate(entries)])
+
+
+def _take_own_options() -> None:
+    """--eekpack is this file's own option; the rest goes to the bench and unittest."""
+    global EEKPACK
+    argv = sys.argv
+    if "--eekpack" in argv:
+        at = argv.index("--eekpack")
+        EEKPACK = Path(argv[at + 1])
+        del argv[at:at + 2]
+
+
+if __name__ == "__main__":
+    _take_own_options()
+    harness.main()
