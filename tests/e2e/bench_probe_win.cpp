@@ -1,10 +1,13 @@
 // bench_probe: a known program for the bench's own test. Shows a window of a fixed rectangle
 // whose label changes "one", "two", "three", then a message box; when the box has been
-// answered it writes the time (FILETIME ticks) to probe-returned.txt in the current folder and
-// ends with exit code 42.
+// answered it writes the time (FILETIME ticks) to probe-returned.txt in the current folder,
+// starts a copy of itself that outlives it (it writes probe-child.txt after 500 ms) and ends
+// with exit code 42.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -24,7 +27,37 @@ void Pump(DWORD milliseconds) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+void WriteTime(const wchar_t* fileName) {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  char line[32];
+  const int length = std::snprintf(line, sizeof line, "%llu\n",
+                                   (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+  HANDLE file = ::CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+  ::CloseHandle(file);
+}
+
+void StartChild() {
+  wchar_t path[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(path) + L"\" --child";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (::CreateProcessW(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  if (std::strstr(commandLine, "--child") != nullptr) {
+    ::Sleep(500);
+    WriteTime(L"probe-child.txt");
+    return 0;
+  }
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = ::DefWindowProcW;
   windowClass.hInstance = instance;
@@ -44,15 +77,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ::DestroyWindow(window);
 
   ::MessageBoxW(nullptr, L"Probe text", L"Probe caption", MB_OK);
-  FILETIME now;
-  ::GetSystemTimeAsFileTime(&now);
-  char line[32];
-  const int length = std::snprintf(line, sizeof line, "%llu\n",
-                                   (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
-  HANDLE file = ::CreateFileW(L"probe-returned.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  ::WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-  ::CloseHandle(file);
+  WriteTime(L"probe-returned.txt");
+  StartChild();
   return 42;
 }

@@ -4,11 +4,15 @@
 //
 //   boxwatch --log FILE [--stop FILE] [--timeout-ms N] [--answer-delay-ms N] [--no-answer]
 //
+// It also logs the Windows processes of the session as they start and end ("process" with pid,
+// parent and exe; "exited"), so a test can tell when a program's children have finished.
+//
 // Every line carries "t", the system time as FILETIME ticks (100 ns since 1601, UTC), so a test
 // can order the watcher's events against times recorded by other programs. The first line is
 // {"event":"start",...} (the harness starts the program under test only after it), the last
 // {"event":"stop",...}; the watcher ends when the stop file appears or the timeout passes.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cwchar>
@@ -111,6 +115,50 @@ e2e::JsonLine Event(const char* name, std::int64_t time) {
   return line;
 }
 
+struct Process {
+  DWORD parent = 0;
+  std::wstring exe;
+};
+
+std::map<DWORD, Process> Processes() {
+  std::map<DWORD, Process> processes;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return processes;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    processes[entry.th32ProcessID] = {entry.th32ParentProcessID, entry.szExeFile};
+  }
+  ::CloseHandle(snapshot);
+  return processes;
+}
+
+void PollProcesses(Log& log, std::map<DWORD, Process>& known, bool initial) {
+  std::map<DWORD, Process> current = Processes();
+  if (current.empty()) return;  // a failed snapshot says nothing about exits
+  const std::int64_t now = Now();
+  for (auto it = known.begin(); it != known.end();) {
+    if (current.count(it->first) == 0) {
+      log.Write(Event("exited", now).Int("pid", it->first));
+      it = known.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const auto& [pid, process] : current) {
+    if (pid == ::GetCurrentProcessId()) continue;
+    auto found = known.find(pid);
+    // A process caught early in its start may have no image name yet: logged again once it has.
+    if (found != known.end() && found->second.exe == process.exe) continue;
+    log.Write(Event("process", now)
+                  .Int("pid", pid)
+                  .Int("parent", process.parent)
+                  .String("exe", e2e::Utf8(process.exe))
+                  .Bool("initial", initial));
+    known[pid] = process;
+  }
+}
+
 void Answer(Log& log, Tracked& window, std::int64_t now, bool repeat) {
   // The button's own handle goes with the command, as a click on it would send.
   HWND button = ::GetDlgItem(window.state.hwnd, IDOK);
@@ -187,7 +235,9 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   std::map<HWND, Tracked> tracked;
+  std::map<DWORD, Process> processes;
   Poll(log, tracked, true);
+  PollProcesses(log, processes, true);
   log.Write(Event("start", Now())
                 .Int("pid", ::GetCurrentProcessId())
                 .Raw("screen", "[" + std::to_string(::GetSystemMetrics(SM_CXSCREEN)) + "," +
@@ -199,11 +249,13 @@ int wmain(int argc, wchar_t** argv) {
   const char* reason = "timeout";
   for (unsigned round = 0; ::GetTickCount64() < deadline; ++round) {
     Poll(log, tracked, false);
+    PollProcesses(log, processes, false);
     if (options.answer) AnswerBoxes(log, tracked, options, Now());
     if (options.stopPath != nullptr && round % 20 == 0 &&
         ::GetFileAttributesW(options.stopPath) != INVALID_FILE_ATTRIBUTES) {
       // One last look, so that nothing that happened before the stop request is missed.
       Poll(log, tracked, false);
+      PollProcesses(log, processes, false);
       reason = "stop";
       break;
     }

@@ -53,12 +53,31 @@ Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_ve
                     window classes to photograph once each, about 150 ms after they show.
   inspect           Windows paths whose attributes are read after the run (Result.attributes).
   watch             Windows folders watched for "Bulktemp.eek" (default cwd and exe_dir).
+  settle_s          after the launcher's exit, how long to wait at most for the programs it
+                    started to end before the case's Wine is stopped (Result.lingering lists
+                    those still running then).
 
-Result: exit_code, timed_out, duration_s, windows (hwnd -> Window: every state seen, first and
+Result: exit_code, timed_out, duration_s, processes (every Windows process of the session with
+pid, parent, exe, started_t, ended_t; processes_named(exe)), lingering, windows (hwnd -> Window: every state seen, first and
 gone times), boxes (the #32770 boxes in order of appearance, as Box), staged (list of Snapshot),
 screenshots, attributes, started_t/ended_t of the launcher, and path(winpath) / exists(winpath)
 to look at the prefix's drive C from the Unix side. Times ("t") are FILETIME ticks (100 ns since
 1601, UTC) on one clock for the watcher and the harness; filetime_now() gives the current one.
+Window.states holds every logged state (class, caption, text, style, exstyle, visible, rect in
+screen coordinates, client size, children with class, id, text, rect relative to the client
+area, style, visible, pos of a progress bar, icon of an icon static); Window.shown is the state
+the user saw, Window.child_texts(cls) the texts a kind of control went through. Box gives a
+message box's caption, text, buttons, has_icon, topmost and its seen/visible/answered/gone times.
+
+The Wine of a case, and why:
+  - every Wine command of a case runs inside its own Xvfb display (no wineserver started without
+    a display, which would leave the program unable to show windows);
+  - windows are not left to a window manager (X11 Driver "Managed"="N"): Xvfb has none, and a
+    managed window's hiding would wait two seconds for it, and its caption would not be drawn;
+  - run as root, the case's Wine processes lose root's right to write any file (setpriv), so a
+    read-only file or a folder without write rights stays so, as for a user on Windows;
+  - the staged-archive copies need fanotify, which needs root: without it Result.staged is None
+    and Result.staged_error says why.
 """
 
 from __future__ import annotations
@@ -191,6 +210,46 @@ def _box_of(window: Window) -> Box:
         gone_t=window.gone_t,
         window=window,
     )
+
+
+@dataclass
+class Process:
+    """A Windows process of the case's session, as the watcher saw it start and end."""
+
+    pid: int
+    parent: int
+    exe: str
+    initial: bool
+    started_t: int  # first seen (within about 10 ms of its start)
+    ended_t: Optional[int] = None
+
+
+def read_processes(events: list) -> list:
+    processes, live = [], {}
+    for event in events:
+        if event["event"] == "process" and event["pid"] in live:
+            live[event["pid"]].exe = event["exe"]  # the image name arrived after the start
+        elif event["event"] == "process":
+            process = Process(pid=event["pid"], parent=event["parent"], exe=event["exe"],
+                              initial=event["initial"], started_t=event["t"])
+            processes.append(process)
+            live[process.pid] = process
+        elif event["event"] == "exited" and event["pid"] in live:
+            live.pop(event["pid"]).ended_t = event["t"]
+    return processes
+
+
+def descendants(processes: list, exe: str) -> tuple[Optional[Process], list]:
+    """The first non-initial process named `exe` and every process started below it."""
+    root = next((p for p in processes if not p.initial and p.exe.lower() == exe.lower()), None)
+    if root is None:
+        return None, []
+    family, pids = [], {root.pid}
+    for process in processes:
+        if process.parent in pids and process is not root and process.started_t >= root.started_t:
+            family.append(process)
+            pids.add(process.pid)
+    return root, family
 
 
 def read_watch_log(path: Path) -> tuple[list, dict]:
@@ -338,6 +397,8 @@ class Result:
     screenshots: list
     attributes: dict
     screen: tuple
+    processes: list  # every Process of the session, in order of appearance
+    lingering: list  # the launcher's descendants still running when the case was ended
 
     @property
     def drive_c(self) -> Path:
@@ -347,6 +408,9 @@ class Result:
     def boxes(self) -> list:
         boxes = [w for w in self.windows.values() if not w.initial and w.cls == BOX_CLASS]
         return [_box_of(w) for w in sorted(boxes, key=lambda w: w.seen_t)]
+
+    def processes_named(self, exe: str) -> list:
+        return [p for p in self.processes if not p.initial and p.exe.lower() == exe.lower()]
 
     def windows_of_class(self, cls: str) -> list:
         return sorted((w for w in self.windows.values() if not w.initial and w.cls == cls),
@@ -492,7 +556,7 @@ class Bench:
                  cwd: Optional[str] = None, args: Iterable[str] = (), answer: bool = True,
                  answer_delay_ms: int = 0, timeout_s: float = 30,
                  screenshot_classes: Iterable[str] = (), inspect: Iterable[str] = (),
-                 watch: Optional[Iterable[str]] = None) -> Result:
+                 watch: Optional[Iterable[str]] = None, settle_s: float = 10) -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         self._names.add(name)
@@ -563,6 +627,7 @@ class Bench:
             duration = time.monotonic() - started
             ended_t = filetime_now()
             exit_code = None if timed_out else launched.returncode
+            lingering = self._settle(log, settle_s, watcher, shots)
 
             stop.touch()
             try:
@@ -591,7 +656,23 @@ class Bench:
                       timed_out=timed_out, duration_s=duration, started_t=started_t, ended_t=ended_t,
                       events=events, windows=windows,
                       staged=None if watcher.error else watcher.snapshots, staged_error=watcher.error,
-                      screenshots=shots.taken, attributes=attributes, screen=tuple(screen))
+                      screenshots=shots.taken, attributes=attributes, screen=tuple(screen),
+                      processes=read_processes(events), lingering=lingering)
+
+    @staticmethod
+    def _settle(log: Path, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:
+        """Waits, at most settle_s, until the watcher has seen the launcher end and every program
+        it started end too (a launched installer writes its own files). Returns those still
+        running then."""
+        deadline = time.monotonic() + settle_s
+        while True:
+            root, family = descendants(read_processes(read_watch_log(log)[0]), EXE_NAME)
+            running = [p for p in ([root] if root else []) + family if p.ended_t is None]
+            if (root is not None and not running) or time.monotonic() > deadline:
+                return [p for p in family if p.ended_t is None]
+            watcher.drain()
+            shots.poll(log)
+            time.sleep(0.01)
 
 
 def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:

@@ -46,6 +46,14 @@ class BenchOnProbe(unittest.TestCase):
         self.assertLess(self.result.started_t, box.seen_t)
         self.assertLess(returned, self.result.ended_t)
 
+    def test_waits_for_the_programs_it_started(self):
+        parent, child = self.result.processes_named(harness.EXE_NAME)
+        self.assertEqual(child.parent, parent.pid)
+        self.assertLess(parent.ended_t, child.ended_t)
+        self.assertEqual(self.result.lingering, [])
+        folder = harness.bench().user_folder("Downloads")
+        self.assertTrue(self.result.exists(folder + "\\probe-child.txt"), "the child was stopped early")
+
     def test_screenshots_of_the_screen(self):
         self.assertEqual(len(self.result.screenshots), 2)
         for shot in self.result.screenshots:
