@@ -252,35 +252,53 @@ def descendants(processes: list, exe: str) -> tuple[Optional[Process], list]:
     return root, family
 
 
-def read_watch_log(path: Path) -> tuple[list, dict]:
-    """Parses a boxwatch log into (events, windows by hwnd). A handle reused after a window
-    went away starts a new Window under "hwnd#2", "hwnd#3", ..."""
-    events, windows, live = [], {}, {}
-    if not path.exists():
-        return events, windows
-    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
-        if not line.endswith("}"):
-            continue  # a line cut by a stopped watcher
-        event = json.loads(line)
-        events.append(event)
+class WatchLog:
+    """A boxwatch log read as it grows: poll() takes in the lines written since the last call.
+    A handle reused after its window went away starts a new Window under "hwnd#2", ..."""
+
+    def __init__(self, path: Path):
+        self.path = path
+        self.events: list = []
+        self.windows: dict = {}
+        self._live: dict = {}
+        self._offset = 0
+
+    def poll(self) -> "WatchLog":
+        if not self.path.exists():
+            return self
+        with open(self.path, "rb") as log:
+            log.seek(self._offset)
+            data = log.read()
+        end = data.rfind(b"\n") + 1  # a line still being written waits for the next poll
+        self._offset += end
+        for line in data[:end].decode("utf-8", errors="replace").splitlines():
+            if line.endswith("}"):
+                self._take(json.loads(line))
+        return self
+
+    def _take(self, event: dict) -> None:
+        self.events.append(event)
         kind = event["event"]
         if kind == "seen":
-            key = event["hwnd"]
-            n = 2
-            while key in windows:
-                key = f"{event['hwnd']}#{n}"
-                n += 1
+            key, n = event["hwnd"], 2
+            while key in self.windows:
+                key, n = f"{event['hwnd']}#{n}", n + 1
             window = Window(hwnd=event["hwnd"], initial=event["initial"], seen_t=event["t"])
             window.states.append(event)
-            windows[key] = window
-            live[event["hwnd"]] = window
-        elif kind == "changed" and event["hwnd"] in live:
-            live[event["hwnd"]].states.append(event)
-        elif kind == "gone" and event["hwnd"] in live:
-            live.pop(event["hwnd"]).gone_t = event["t"]
-        elif kind == "answered" and event["hwnd"] in live:
-            live[event["hwnd"]].answered_t.append(event["t"])
-    return events, windows
+            self.windows[key] = window
+            self._live[event["hwnd"]] = window
+        elif kind == "changed" and event["hwnd"] in self._live:
+            self._live[event["hwnd"]].states.append(event)
+        elif kind == "gone" and event["hwnd"] in self._live:
+            self._live.pop(event["hwnd"]).gone_t = event["t"]
+        elif kind == "answered" and event["hwnd"] in self._live:
+            self._live[event["hwnd"]].answered_t.append(event["t"])
+
+
+def read_watch_log(path: Path) -> tuple[list, dict]:
+    """A whole boxwatch log as (events, windows by hwnd)."""
+    log = WatchLog(path).poll()
+    return log.events, log.windows
 
 
 # ----------------------------------------------------------------------------------------------
@@ -603,7 +621,8 @@ class Bench:
             with open(case_dir / "boxwatch.err", "wb") as watch_err:
                 boxwatch = subprocess.Popen(watch_cmd, env=env, stdout=subprocess.DEVNULL, stderr=watch_err)
             processes.append(boxwatch)
-            _wait_for(lambda: any(e["event"] == "start" for e in read_watch_log(log)[0]), 30,
+            tail = WatchLog(log)
+            _wait_for(lambda: any(e["event"] == "start" for e in tail.poll().events), 30,
                       f"boxwatch did not start (see {case_dir})")
 
             started_t = filetime_now()
@@ -612,7 +631,7 @@ class Bench:
                 launched = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
                                             cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
             processes.append(launched)
-            shots = _Screenshots(display.name, case_dir, set(screenshot_classes))
+            shots = _Screenshots(display.name, case_dir, set(screenshot_classes), tail)
             timed_out = False
             while launched.poll() is None:
                 if time.monotonic() - started > timeout_s:
@@ -623,11 +642,11 @@ class Bench:
                 ready = select.select([watcher.fd] if watcher.fd >= 0 else [], [], [], 0.005)[0]
                 if ready:
                     watcher.drain()
-                shots.poll(log)
+                shots.poll()
             duration = time.monotonic() - started
             ended_t = filetime_now()
             exit_code = None if timed_out else launched.returncode
-            lingering = self._settle(log, settle_s, watcher, shots)
+            lingering = self._settle(tail, settle_s, watcher, shots)
 
             stop.touch()
             try:
@@ -660,18 +679,18 @@ class Bench:
                       processes=read_processes(events), lingering=lingering)
 
     @staticmethod
-    def _settle(log: Path, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:
+    def _settle(tail: WatchLog, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:
         """Waits, at most settle_s, until the watcher has seen the launcher end and every program
         it started end too (a launched installer writes its own files). Returns those still
         running then."""
         deadline = time.monotonic() + settle_s
         while True:
-            root, family = descendants(read_processes(read_watch_log(log)[0]), EXE_NAME)
+            root, family = descendants(read_processes(tail.poll().events), EXE_NAME)
             running = [p for p in ([root] if root else []) + family if p.ended_t is None]
             if (root is not None and not running) or time.monotonic() > deadline:
                 return [p for p in family if p.ended_t is None]
             watcher.drain()
-            shots.poll(log)
+            shots.poll()
             time.sleep(0.01)
 
 
@@ -740,18 +759,17 @@ class _Screenshots:
 
     SETTLE_TICKS = 150 * 10000
 
-    def __init__(self, display: str, case_dir: Path, classes: set):
-        self.display, self.case_dir, self.classes = display, case_dir, classes
+    def __init__(self, display: str, case_dir: Path, classes: set, tail: WatchLog):
+        self.display, self.case_dir, self.classes, self.tail = display, case_dir, classes, tail
         self.taken: list[Path] = []
         self._done: set = set()
         self._pending: list = []
 
-    def poll(self, log: Path) -> None:
+    def poll(self) -> None:
         if not self.classes:
             return
-        _, windows = read_watch_log(log)
         now = filetime_now()
-        for key, window in windows.items():
+        for key, window in self.tail.poll().windows.items():
             if key in self._done or window.initial or window.cls not in self.classes:
                 continue
             shown = window.visible_t
