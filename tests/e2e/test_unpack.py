@@ -8,8 +8,7 @@ screenshot of it is kept as OUT/unpack-window-<W>x<H>/TarLoomSelfExtractProgress
 Archives the packer refuses to write (unsafe names, a name used twice, layout 1) are written by
 unpack_archive.
 
-Run with /usr/bin/python3; besides the bench's options it takes --eekpack PATH (the native
-packer; default build/native/bin/eekpack)."""
+Run with /usr/bin/python3 (the bench's options; the packer is the bench's --eekpack)."""
 
 from __future__ import annotations
 
@@ -18,7 +17,6 @@ import hashlib
 import os
 import re
 import subprocess
-import sys
 import unittest
 from pathlib import Path
 
@@ -44,7 +42,6 @@ GEOMETRY = {
 
 WINE_DLLS = Path("/usr/lib/i386-linux-gnu/wine/i386-windows")
 LARGE_FILES = ("shell32.dll", "msxml3.dll", "user32.dll", "comctl32.dll")
-EEKPACK = harness.REPO_ROOT / "build" / "native" / "bin" / "eekpack"
 
 
 def work_dir() -> Path:
@@ -54,8 +51,13 @@ def work_dir() -> Path:
 
 
 def pack(archive: Path, files: list) -> Path:
+    """An archive of files on disk, each entry named by its file's name (the bench's own pack
+    takes bytes; these are tens of MB already on disk)."""
+    eekpack = harness.bench().eekpack
+    if eekpack is None or not eekpack.exists():
+        raise FileNotFoundError(f"packer {eekpack} is missing: build the native preset")
     archive.unlink(missing_ok=True)
-    subprocess.run([str(EEKPACK), "create", str(archive), *map(str, files)], check=True,
+    subprocess.run([str(eekpack), "create", str(archive), *map(str, files)], check=True,
                    capture_output=True)
     return archive
 
@@ -155,7 +157,7 @@ class SamplePayload(RunChecks):
             self.assertTrue(files[name].read_bytes() == data, f"{name} differs from its entry")
 
     def test_nested_archive_is_written_as_a_file(self):
-        nested = [e for e in self.entries if e.data[:1] == b"\x02" and eek.read_archive(e.data)]
+        nested = [e for e in self.entries if eek.is_archive(e.data)]
         self.assertTrue(nested, "the sample payload holds no nested archive")
         for entry in nested:
             written = self.result.path(PRODUCT + "\\" + eek.unpacked_name(entry.stored_name))
@@ -532,16 +534,5 @@ class UnsafeNamesLayout1(UnsafeNamesChecks, RunChecks):
         return eek.archive1([(name, data, formats[i % 3]) for i, (name, data) in enumerate(entries)])
 
 
-def _take_own_options() -> None:
-    """--eekpack is this file's own option; the rest goes to the bench and unittest."""
-    global EEKPACK
-    argv = sys.argv
-    if "--eekpack" in argv:
-        at = argv.index("--eekpack")
-        EEKPACK = Path(argv[at + 1])
-        del argv[at:at + 2]
-
-
 if __name__ == "__main__":
-    _take_own_options()
     harness.main()

@@ -103,6 +103,16 @@ def read_archive(archive: bytes) -> list:
     return entries
 
 
+def is_archive(data: bytes) -> bool:
+    """Whether `data` is a layout-2 archive of at least one record (as nested archives are)."""
+    if data[:1] != b"\x02":
+        return False
+    try:
+        return bool(read_archive(data))
+    except (ValueError, struct.error, IndexError):
+        return False
+
+
 def unpacked_name(stored: bytes, layout2: bool = True) -> str:
     """The file name the launcher gives an entry with ASCII name bytes: blanks cut (both ends
     in layout 2, the right end in layout 1), then upper case."""
