@@ -41,7 +41,8 @@ GEOMETRY = {
 }
 
 WINE_DLLS = Path("/usr/lib/i386-linux-gnu/wine/i386-windows")
-LARGE_FILES = ("shell32.dll", "msxml3.dll", "user32.dll", "comctl32.dll")
+# About 56 MB: the window then lives for the better part of a second, long enough to be watched.
+LARGE_FILES = ("wined3d.dll", "shell32.dll", "msxml3.dll", "user32.dll", "comctl32.dll")
 
 
 def work_dir() -> Path:
