@@ -26,10 +26,16 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   if (!launcher::CreateWorkingFolder(productFolder)) return 1;
   launcher::CleanProductFolder(productFolder);
 
-  if (!launcher::StagePayload(ModuleInstance, stagedArchiveName)) return 1;
+  const launcher::Staging staging = launcher::StagePayload(ModuleInstance, stagedArchiveName);
+  if (staging == launcher::Staging::kResourceMissing) return 1;
 
-  const HWND desktopWindow = ::GetDesktopWindow();
-  ExtractArchive(desktopWindow, stagedArchiveName, productFolder);
+  // Only our own payload is unpacked. A staged archive that could not be written is whatever
+  // was left under that name (a read-only or hidden file, a partly written one): in a downloads
+  // folder anyone can leave one, and its setup.exe would be started.
+  if (staging == launcher::Staging::kWritten) {
+    const HWND desktopWindow = ::GetDesktopWindow();
+    ExtractArchive(desktopWindow, stagedArchiveName, productFolder);
+  }
   launcher::DeleteStagedArchive();
 
   shortcut::CreateDesktopShortcut(launcher::InstallerPath(productFolder), productFolder,

@@ -17,11 +17,11 @@ void DeleteStagedArchive() {
   if (PathExists(kStagedArchiveName, fileops::kPlainFiles)) DeleteMatchingFiles(kStagedArchiveName);
 }
 
-bool StagePayload(HINSTANCE module, std::string_view stagedArchiveName) {
+Staging StagePayload(HINSTANCE module, std::string_view stagedArchiveName) {
   HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), MAKEINTRESOURCEA(10));
   if (resource == nullptr) {
     ShowMessage(kResourceNotFound, kSetupCaption, MB_OK);
-    return false;
+    return Staging::kResourceMissing;
   }
   // Under Win32 the loaded resource's handle is the address of its bytes: they are written from
   // there, with no copy.
@@ -35,12 +35,11 @@ bool StagePayload(HINSTANCE module, std::string_view stagedArchiveName) {
     file.reset(::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   }
-  // A failed open or a short write is not reported: the unpacking reads whatever is there.
-  if (file && payload != nullptr) {
-    DWORD written = 0;
-    ::WriteFile(file.get(), payload, size, &written, nullptr);
-  }
-  return true;
+  // A failed open or a short write is not reported to the user.
+  DWORD written = 0;
+  if (!file || payload == nullptr) return Staging::kNotWritten;
+  const BOOL ok = ::WriteFile(file.get(), payload, size, &written, nullptr);
+  return ok && written == size ? Staging::kWritten : Staging::kNotWritten;
 }
 
 }  // namespace launcher

@@ -12,9 +12,14 @@ namespace launcher {
 // system one stays, and a read-only one cannot be deleted.
 void DeleteStagedArchive();
 
-// Writes the payload resource (RT_RCDATA 10) to `stagedArchiveName`. Returns false only when the
-// resource is missing, after "Resource Not Found!" was shown; a file that cannot be written is
-// not reported (the unpacking then finds nothing, or the leftover).
-bool StagePayload(HINSTANCE module, std::string_view stagedArchiveName);
+enum class Staging {
+  kWritten,          // the file holds exactly the payload's bytes
+  kNotWritten,       // the file could not be created or fully written; nothing is reported
+  kResourceMissing,  // "Resource Not Found!" has been shown
+};
+
+// Writes the payload resource (RT_RCDATA 10) to `stagedArchiveName` in one write straight from
+// the resource's memory.
+Staging StagePayload(HINSTANCE module, std::string_view stagedArchiveName);
 
 }  // namespace launcher

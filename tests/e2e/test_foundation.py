@@ -220,6 +220,37 @@ class ReadOnlyLeftover(Case):
         self.assertEqual(self.result.attributes[self.leftover] & READ_ONLY, READ_ONLY)
 
 
+class PlantedReadOnlyArchive(Case):
+    """A read-only "Bulktemp.eek" that is a valid archive, left in the downloads folder by
+    someone else: the staging cannot overwrite it, and its entries must not be installed (nor
+    its setup.exe started). The run goes on to its end all the same."""
+
+    name = "leftover-read-only-archive"
+
+    @classmethod
+    def make_options(cls):
+        cls.planted = cls.bench_pack()
+
+        def setup(ctx):
+            ctx.write(cls.leftover, cls.planted)
+            ctx.set_attributes(cls.leftover, "r")
+
+        return dict(setup=setup, inspect=[cls.leftover])
+
+    @classmethod
+    def bench_pack(cls):
+        archive = harness.bench().pack("planted", {"setup.exe": b"MZ not ours", "planted.txt": b"not ours"})
+        return archive.read_bytes()
+
+    def test_runs_through(self):
+        self.assertRanThrough()
+
+    def test_nothing_of_the_planted_archive_is_unpacked(self):
+        self.assertTrue(self.result.path(PRODUCT).is_dir())
+        self.assertEqual(sorted(p.name for p in self.result.path(PRODUCT).iterdir()), [])
+        self.assertEqual(self.result.path(self.leftover).read_bytes(), self.planted)
+
+
 class HiddenLeftover(Case):
     """A hidden leftover is not seen by the listing, so neither removal deletes it. (Wine,
     unlike Windows, lets the staging overwrite it, so its content is not checked.)"""
