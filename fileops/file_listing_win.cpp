@@ -27,21 +27,24 @@ bool Accepts(const WIN32_FIND_DATAW& entry, std::uint32_t mask) {
   return fileops::IsListed(entry.dwFileAttributes, mask, name);
 }
 
-// Walks the open listing from `entry` (already delivered by the search) to the first accepted
-// entry; closes the listing when the search runs out.
-std::string FirstAcceptedFrom(WIN32_FIND_DATAW& entry) {
-  for (;;) {
-    if (Accepts(entry, openListing.mask)) return win32::WideToAnsi(entry.cFileName);
-    BOOL found;
-    {
-      win32::QuietErrorMode quiet;
-      found = ::FindNextFileW(openListing.search.get(), &entry);
-    }
-    if (!found) {
-      openListing.search.reset();
-      return {};
-    }
+// The open listing's next entry; when the search runs out, the listing is closed.
+bool NextEntry(WIN32_FIND_DATAW& entry) {
+  BOOL found;
+  {
+    win32::QuietErrorMode quiet;
+    found = ::FindNextFileW(openListing.search.get(), &entry);
   }
+  if (!found) openListing.search.reset();
+  return found;
+}
+
+// Walks the open listing from `entry` (already delivered by the search) to the first accepted
+// entry.
+std::string FirstAcceptedFrom(WIN32_FIND_DATAW& entry) {
+  do {
+    if (Accepts(entry, openListing.mask)) return win32::WideToAnsi(entry.cFileName);
+  } while (NextEntry(entry));
+  return {};
 }
 
 }  // namespace
@@ -62,15 +65,7 @@ std::string ListFirst(std::string_view pattern, std::uint32_t mask) {
 std::string ListNext() {
   if (!openListing.search) return {};
   WIN32_FIND_DATAW entry;
-  BOOL found;
-  {
-    win32::QuietErrorMode quiet;
-    found = ::FindNextFileW(openListing.search.get(), &entry);
-  }
-  if (!found) {
-    openListing.search.reset();
-    return {};
-  }
+  if (!NextEntry(entry)) return {};
   return FirstAcceptedFrom(entry);
 }
 
