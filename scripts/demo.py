@@ -21,8 +21,10 @@ def main() -> int:
                           helpers=build / "bin", out=out)
     desktop = bench.user_folder("Desktop")
     print("Running TarLoom64Setup.exe under Wine on an 800 x 600 virtual display ...")
+    # The progress window lives a fraction of a second: photographed soon after it shows.
     result = bench.run_case("run", screen=(800, 600), answer_delay_ms=1500,
-                            screenshot_classes=(PROGRESS_CLASS, harness.BOX_CLASS))
+                            screenshot_classes=(PROGRESS_CLASS, harness.BOX_CLASS),
+                            screenshot_settle_ms=40)
 
     print(f"\nExit code: {result.exit_code}" + ("  (timed out)" if result.timed_out else ""))
 

@@ -36,7 +36,7 @@ with the packer, for such a payload.
 
 Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_version=None,
                exe_dir=None, cwd=None, args=(), answer=True, answer_delay_ms=0, timeout_s=30,
-               screenshot_classes=(), inspect=(), watch=None) -> Result
+               screenshot_classes=(), screenshot_settle_ms=150, inspect=(), watch=None) -> Result
   launcher          a Unix path of the exe to run (default: the build's launcher); it is copied
                     into the prefix as EXE_DIR\\TarLoom64Setup.exe.
   screen            (width, height) of the Xvfb screen.
@@ -49,8 +49,9 @@ Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_ve
   answer, answer_delay_ms
                     whether the watcher answers message boxes with OK, and how long after a box
                     became visible.
-  screenshot_classes
-                    window classes to photograph once each, about 150 ms after they show.
+  screenshot_classes, screenshot_settle_ms
+                    window classes to photograph once each, that long after they show (a
+                    short-lived window needs less than the default 150 ms).
   inspect           Windows paths whose attributes are read after the run (Result.attributes).
   watch             Windows folders watched for "Bulktemp.eek" (default cwd and exe_dir).
   settle_s          after the launcher's exit, how long to wait at most for the programs it
@@ -573,7 +574,8 @@ class Bench:
                  windows_version: Optional[str] = None, exe_dir: Optional[str] = None,
                  cwd: Optional[str] = None, args: Iterable[str] = (), answer: bool = True,
                  answer_delay_ms: int = 0, timeout_s: float = 30,
-                 screenshot_classes: Iterable[str] = (), inspect: Iterable[str] = (),
+                 screenshot_classes: Iterable[str] = (), screenshot_settle_ms: int = 150,
+                 inspect: Iterable[str] = (),
                  watch: Optional[Iterable[str]] = None, settle_s: float = 10) -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
@@ -631,7 +633,7 @@ class Bench:
                 launched = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
                                             cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
             processes.append(launched)
-            shots = _Screenshots(display.name, case_dir, set(screenshot_classes), tail)
+            shots = _Screenshots(display.name, case_dir, set(screenshot_classes), tail, screenshot_settle_ms)
             timed_out = False
             while launched.poll() is None:
                 if time.monotonic() - started > timeout_s:
@@ -757,10 +759,9 @@ class _Screenshots:
     """Photographs the whole screen once per window of the asked classes, when the window has
     been visible for a moment (painting follows showing)."""
 
-    SETTLE_TICKS = 150 * 10000
-
-    def __init__(self, display: str, case_dir: Path, classes: set, tail: WatchLog):
+    def __init__(self, display: str, case_dir: Path, classes: set, tail: WatchLog, settle_ms: int):
         self.display, self.case_dir, self.classes, self.tail = display, case_dir, classes, tail
+        self.settle_ticks = settle_ms * 10000
         self.taken: list[Path] = []
         self._done: set = set()
         self._pending: list = []
@@ -773,7 +774,7 @@ class _Screenshots:
             if key in self._done or window.initial or window.cls not in self.classes:
                 continue
             shown = window.visible_t
-            if window.gone_t is not None or shown is None or now - shown < self.SETTLE_TICKS:
+            if window.gone_t is not None or shown is None or now - shown < self.settle_ticks:
                 continue
             self._done.add(key)
             name = window.cls.strip("#") + f"-{len(self.taken) + 1}.png"
