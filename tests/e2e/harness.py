@@ -73,8 +73,9 @@ message box's caption, text, buttons, has_icon, topmost and its seen/visible/ans
 The Wine of a case, and why:
   - every Wine command of a case runs inside its own Xvfb display (no wineserver started without
     a display, which would leave the program unable to show windows);
-  - windows are not left to a window manager (X11 Driver "Managed"="N"): Xvfb has none, and a
-    managed window's hiding would wait two seconds for it, and its caption would not be drawn;
+  - windows are not left to a window manager (X11 Driver "Managed"="N", set in the template by
+    scripts/wine-prefix): Xvfb has none, and a managed window's hiding would wait two seconds for
+    it, and its caption would not be drawn;
   - run as root, the case's Wine processes lose root's right to write any file (setpriv), so a
     read-only file or a folder without write rights stays so, as for a user on Windows;
   - the staged-archive copies need fanotify, which needs root: without it Result.staged is None
@@ -697,14 +698,10 @@ class Bench:
 
 
 def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:
-    """Registry settings of the case, written into the prefix before its wineserver starts.
-
-    Wine's X11 driver leaves windows to a window manager by default; Xvfb has none, so every
-    hidden window would wait two seconds for a withdrawal that never comes, and captions would
-    not be drawn. Unmanaged windows avoid both."""
-    text = '\n[Software\\\\Wine\\\\X11 Driver] 0\n"Managed"="N"\n'
-    if windows_version:
-        text += f'\n[Software\\\\Wine\\\\AppDefaults\\\\{EXE_NAME}] 0\n"Version"="{windows_version}"\n'
+    """Registry settings of the case, written into the prefix before its wineserver starts."""
+    if not windows_version:
+        return
+    text = f'\n[Software\\\\Wine\\\\AppDefaults\\\\{EXE_NAME}] 0\n"Version"="{windows_version}"\n'
     with open(prefix / "user.reg", "a", encoding="ascii") as reg:
         reg.write(text)
 
