@@ -10,8 +10,6 @@ int32_t BarPosition(int32_t position) {
 }
 
 void PercentForwarder::PercentChanged(int32_t percent) {
-  if (percent == lastPercent_) return;
-  lastPercent_ = percent;
   const auto text = eek::PercentText(percent);
   ShowLabel(text);
   ShowPosition(percent);

@@ -14,11 +14,9 @@ namespace progress {
 // never looks empty; there is no upper limit.
 int32_t BarPosition(int32_t position);
 
-// Turns percentage changes into a label text, then a bar position, in that order, so the label
-// is up to date before the bar moves for the same percentage.
-//
-// It keeps its own last percentage, starting at 0: nothing is shown for 0 %, and a percentage
-// equal to the last one shows nothing again. Make one per run, after the window has started.
+// Turns each change of the whole percentage, as the walk reports it (never 0 %, once per
+// change), into a label text, then a bar position, in that order, so the label is up to date
+// before the bar moves for the same percentage.
 class PercentForwarder : public eek::ProgressReport {
  public:
   void PercentChanged(int32_t percent) final;
@@ -26,9 +24,6 @@ class PercentForwarder : public eek::ProgressReport {
  protected:
   virtual void ShowLabel(std::string_view text) = 0;
   virtual void ShowPosition(int32_t percent) = 0;
-
- private:
-  int32_t lastPercent_ = 0;
 };
 
 }  // namespace progress
