@@ -1,8 +1,10 @@
 // Decoder and encoder throughput, and the compressed size of the optimal parse beside a greedy
-// one, on payload-like data (Windows DLLs) and on the two extremes: one repeated byte and
-// random bytes.
+// one, on payload-like data (Windows DLLs), on the two extremes (one repeated byte, random
+// bytes) and on the inputs that make the encoder's parse work hardest: random bytes of two
+// values, two bytes alternating, a period of 3, and text.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -47,6 +49,56 @@ const std::vector<Bytes>& RandomBytes() {
     return std::vector<Bytes>{bytes};
   }();
   return random;
+}
+
+// Many short copies everywhere: the parse has a copy to weigh at nearly every position.
+const std::vector<Bytes>& TwoValues() {
+  static const std::vector<Bytes> two = [] {
+    std::mt19937 rng(7);
+    Bytes bytes(4 << 20);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>('a' + (rng() & 1));
+    return std::vector<Bytes>{bytes};
+  }();
+  return two;
+}
+
+Bytes Periodic(const char* pattern) {
+  const std::size_t period = std::strlen(pattern);
+  Bytes bytes(4 << 20);
+  for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<std::uint8_t>(pattern[k % period]);
+  return bytes;
+}
+
+const std::vector<Bytes>& Alternating() {
+  static const std::vector<Bytes> alternating = {Periodic("ab")};
+  return alternating;
+}
+
+const std::vector<Bytes>& PeriodThree() {
+  static const std::vector<Bytes> three = {Periodic("xyy")};
+  return three;
+}
+
+// Words drawn from a small vocabulary with a skewed choice: text-like repeats at every distance.
+const std::vector<Bytes>& Text() {
+  static const std::vector<Bytes> text = [] {
+    static const char* const words[] = {
+        "the ", "of ", "and ", "to ", "in ", "a ", "is ", "that ", "for ", "it ", "as ", "with ",
+        "was ", "on ", "be ", "at ", "by ", "this ", "had ", "not ", "are ", "but ", "from ",
+        "or ", "have ", "an ", "they ", "which ", "one ", "you ", "were ", "her ", "all ",
+        "archive ", "setup ", "folder ", "program ", "entry ", "window ", "install ", ".\n"};
+    constexpr std::size_t kWords = sizeof(words) / sizeof(words[0]);
+    std::mt19937 rng(11);
+    Bytes bytes;
+    while (bytes.size() < (4u << 20)) {
+      // min of two draws favours the first words, as in real text.
+      const std::size_t w = std::min(rng() % kWords, rng() % kWords);
+      for (const char* c = words[w]; *c != 0; ++c) bytes.push_back(static_cast<std::uint8_t>(*c));
+    }
+    bytes.resize(4u << 20);
+    return std::vector<Bytes>{bytes};
+  }();
+  return text;
 }
 
 std::int64_t TotalSize(const std::vector<Bytes>& files) {
@@ -133,6 +185,10 @@ void BM_EncodeCorpusOptimal(benchmark::State& s) { EncodeAll(s, Corpus(), Optima
 void BM_EncodeCorpusGreedy(benchmark::State& s) { EncodeAll(s, Corpus(), Greedy); }
 void BM_EncodeOneByteRun(benchmark::State& s) { EncodeAll(s, OneByteRun(), Optimal); }
 void BM_EncodeRandom(benchmark::State& s) { EncodeAll(s, RandomBytes(), Optimal); }
+void BM_EncodeTwoValues(benchmark::State& s) { EncodeAll(s, TwoValues(), Optimal); }
+void BM_EncodeAlternating(benchmark::State& s) { EncodeAll(s, Alternating(), Optimal); }
+void BM_EncodePeriodThree(benchmark::State& s) { EncodeAll(s, PeriodThree(), Optimal); }
+void BM_EncodeText(benchmark::State& s) { EncodeAll(s, Text(), Optimal); }
 
 }  // namespace
 
@@ -143,5 +199,9 @@ BENCHMARK(BM_EncodeCorpusOptimal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeCorpusGreedy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeOneByteRun)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeTwoValues)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeAlternating)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodePeriodThree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeText)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
