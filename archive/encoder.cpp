@@ -1,8 +1,11 @@
 #include "archive/encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <iterator>
 #include <limits>
+#include <memory>
 
 #include "archive/format.h"
 #include "archive/match_finder.h"
@@ -10,11 +13,6 @@
 namespace eek {
 
 namespace {
-
-constexpr std::uint32_t kCostMask = 255;
-// Longest copies shorter than kShortestCopy + this are searched by a plain scan.
-constexpr std::size_t kShortCopyScan = 12;  // ring of the costs ahead of the position
-static_assert(kCostMask + 1 > kLongestCopy && kCostMask + 1 > kLongestLiteral);
 
 void AppendLiterals(std::vector<std::uint8_t>& out, const std::uint8_t* bytes, std::size_t n) {
   while (n > 0) {
@@ -33,14 +31,88 @@ void AppendCopy(std::vector<std::uint8_t>& out, std::size_t pos, int length, int
   out.push_back(static_cast<std::uint8_t>(held - distance + 1));
 }
 
-// Positions held by the literal window and the copy stack: both only ever hold positions
-// within 131 of the current one, so a ring of 256 is enough.
-class PositionRing {
+// The parse compares ends k of a step from i by a key: a cost in the high bits and, in the
+// low 8, k's own low byte inverted, from which k is found again (every end lies within 255
+// of i). Among equal costs the low bits pick one end or another; any of them is optimal.
+using Key = std::uint64_t;
+constexpr Key kNoEnd = std::numeric_limits<Key>::max();  // past the data: never the minimum
+constexpr std::size_t kRing = 256;                        // ends ahead of i that stay in reach
+constexpr std::size_t kRingMask = kRing - 1;
+static_assert(kRing > kLongestCopy && kRing > kLongestLiteral);
+
+Key MakeKey(std::uint64_t cost, std::size_t k) { return cost << 8 | (~k & 0xFF); }
+std::uint64_t KeyCost(Key key) { return key >> 8; }
+std::size_t KeyStep(Key key, std::size_t i) { return (~key - i) & 0xFF; }
+
+// Literal runs from i end at k in (i, i + 128] and cost 1 + (k - i) + cost(k): the minimum of
+// k + cost(k) over a window of 128 that slides down by one a position. The window spans the
+// part of one block of 128 from i + 1 to the block's end, a running minimum, and a first part
+// of the block after it, whose prefix minima are taken once when that block is complete: a
+// fixed amount of work a position, with no branch that depends on the data.
+constexpr std::size_t kBlock = kLongestLiteral;
+static_assert((kBlock & (kBlock - 1)) == 0 && 2 * kBlock <= kRing);
+
+class LiteralWindow {
  public:
-  std::size_t& operator[](std::size_t index) { return slots_[index & kCostMask]; }
+  LiteralWindow() {
+    std::fill(std::begin(keys_), std::end(keys_), kNoEnd);
+    std::fill(std::begin(prefix_), std::end(prefix_), kNoEnd);
+  }
+
+  // Position k's cost is known; the next window starts at k.
+  void Add(std::size_t k, std::uint64_t cost) {
+    const Key key = MakeKey(k + cost, k);
+    keys_[k & kRingMask] = key;
+    const std::size_t inBlock = k & (kBlock - 1);
+    suffix_ = inBlock == kBlock - 1 ? key : std::min(suffix_, key);
+    if (inBlock == 0) {
+      // k's block is whole: prefix_[t] is the minimum of its first t keys.
+      for (std::size_t t = 0; t < kBlock; ++t)
+        prefix_[t + 1] = std::min(prefix_[t], keys_[(k + t) & kRingMask]);
+    }
+  }
+
+  // The best end for a run from i = k - 1, the last position added being k.
+  Key Best(std::size_t i) const { return std::min(suffix_, prefix_[(i + 1) & (kBlock - 1)]); }
 
  private:
-  std::size_t slots_[kCostMask + 1] = {};
+  Key keys_[kRing];
+  Key prefix_[kBlock + 1];  // of the block after the one the window starts in; [0] is empty
+  Key suffix_ = kNoEnd;
+};
+
+// Copies from i end at k in [i + 4, i + longest] and cost 2 + cost(k): a minimum over a range
+// whose far end varies with the match found. A sparse table answers it from two overlapping
+// ranges of 2^j keys; each position adds its row of 8 as it is reached.
+constexpr int kLevels = 8;  // ranges of 1 to 128 keys
+static_assert(std::bit_width(static_cast<unsigned>(kLongestCopy - kShortestCopy + 1)) == kLevels);
+
+class CopyRanges {
+ public:
+  CopyRanges() {
+    for (auto& level : levels_) std::fill(std::begin(level), std::end(level), kNoEnd);
+  }
+
+  // Position k's cost is known; every position after it was added before.
+  void Add(std::size_t k, std::uint64_t cost) {
+    levels_[0][k & kRingMask] = MakeKey(cost, k);
+    for (int j = 1; j < kLevels; ++j) {
+      const std::size_t half = std::size_t{1} << (j - 1);
+      levels_[j][k & kRingMask] =
+          std::min(levels_[j - 1][k & kRingMask], levels_[j - 1][(k + half) & kRingMask]);
+    }
+  }
+
+  // The least key over [first, last], last - first below 128.
+  Key Best(std::size_t first, std::size_t last) const {
+    const auto count = static_cast<unsigned>(last - first + 1);
+    const int j = std::bit_width(count) - 1;
+    const std::size_t width = std::size_t{1} << j;
+    return std::min(levels_[j][first & kRingMask], levels_[j][(last - width + 1) & kRingMask]);
+  }
+
+ private:
+  Key levels_[kLevels][kRing];
 };
 
 }  // namespace
@@ -49,100 +121,51 @@ std::vector<std::uint8_t> EncodeEntry(std::span<const std::uint8_t> data) {
   const std::size_t size = data.size();
   std::vector<std::uint8_t> out;
   if (size == 0) return out;
+  // step[i] is first the longest copy at i, then the token chosen there in the stream's own
+  // control byte: x < 0x80 a literal run of x + 1, else a copy of x - 0x80 + 4.
   std::vector<std::uint8_t> step(size);
   std::vector<std::uint8_t> distance(size);
   FindLongestCopies(data, step, distance);
-  // The chosen step at each position: step[i] bytes, as a copy from distance[i] + 1 back or
-  // as a literal run.
-  std::vector<bool> literal(size);
 
-  // Shortest path from each position to the end, computed backwards. cost(i) is the fewest
-  // stream bytes that encode data[i...]. Its two kinds of step:
-  //   literal run of n: 1 + n + cost(i + n), n = 1..128, so the best is
-  //       1 - i + min over k in (i, i + 128] of (k + cost(k)): a sliding-window minimum;
-  //   copy of n: 2 + cost(i + n), n = 4..step[i] (every length up to the longest is there),
-  //       a range minimum over [i + 4, i + step[i]] found on a monotonic stack.
-  std::uint32_t cost[kCostMask + 1] = {};
-  auto costAt = [&](std::size_t k) -> std::uint32_t& { return cost[k & kCostMask]; };
-
-  // Literal window: positions k, oldest (largest) first, with k + cost(k) non-decreasing.
-  PositionRing litQueue;
-  std::size_t litFront = 0, litBack = 0;  // [litFront, litBack), counting up
-  // Copy stack: positions pushed as they come into reach (k = i + 4); from the top down the
-  // positions grow and the costs do not increase, so the deepest entry within the range holds
-  // its minimum (the longest copy among equal costs).
-  PositionRing copyStack;
-  std::size_t stackBottom = 0, stackTop = 0;  // [stackBottom, stackTop), top is the newest
-
-  costAt(size) = 0;
+  // Shortest path from each position to the end, computed backwards: cost(i) is the fewest
+  // stream bytes that encode data[i...], cost(size) = 0. Every copy length from 4 to the
+  // longest is there, as a shorter piece of a match is a match.
+  auto literals = std::make_unique<LiteralWindow>();
+  auto copies = std::make_unique<CopyRanges>();
+  literals->Add(size, 0);
+  copies->Add(size, 0);
+  std::uint64_t cost = 0;
   for (std::size_t i = size; i-- > 0;) {
-    // Literal window gains k = i + 1 and loses k > i + 128.
-    {
-      const std::size_t k = i + 1;
-      const std::uint64_t value = k + costAt(k);
-      while (litBack > litFront && litQueue[litBack - 1] + costAt(litQueue[litBack - 1]) > value)
-        --litBack;
-      litQueue[litBack++] = k;
-      while (litQueue[litFront] > i + kLongestLiteral) ++litFront;
-    }
-    const std::size_t litK = litQueue[litFront];
-    const std::uint64_t litCost = 1 + (litK - i) + costAt(litK);
-
-    // Copy stack gains k = i + 4 (when inside the data) and loses what no copy reaches.
-    if (i + kShortestCopy <= size) {
-      const std::size_t k = i + kShortestCopy;
-      while (stackTop > stackBottom && costAt(copyStack[stackTop - 1]) > costAt(k)) --stackTop;
-      copyStack[stackTop++] = k;
-      while (copyStack[stackBottom] > i + kLongestCopy) ++stackBottom;
-    }
-    std::uint64_t bestCost = litCost;
-    std::size_t bestEnd = litK;
-    bool bestIsCopy = false;
-    if (step[i] >= kShortestCopy && step[i] < kShortestCopy + kShortCopyScan) {
-      // A short longest copy: a plain scan over its few end positions is cheapest. Among
-      // equal costs the longest copy wins, as on the stack.
-      std::size_t k = i + kShortestCopy;
-      for (std::size_t end = k + 1; end <= i + step[i]; ++end) {
-        if (costAt(end) <= costAt(k)) k = end;
-      }
-      const std::uint64_t copyCost = kCopyTokenSize + costAt(k);
-      if (copyCost <= bestCost) {
-        bestCost = copyCost;
-        bestEnd = k;
-        bestIsCopy = true;
-      }
-    } else if (step[i] >= kShortestCopy) {
-      // Deepest stack entry with position <= i + step[i]: positions fall from bottom to top.
-      const std::size_t limit = i + step[i];
-      // Branch-free halving: the outcome of each comparison is unpredictable.
-      std::size_t base = stackBottom;
-      std::size_t span = stackTop - stackBottom;  // copyStack[stackTop - 1] == i + 4 <= limit
-      while (span > 1) {
-        const std::size_t half = span / 2;
-        base = copyStack[base + half - 1] <= limit ? base : base + half;
-        span -= half;
-      }
-      const std::size_t k = copyStack[base];
-      const std::uint64_t copyCost = kCopyTokenSize + costAt(k);
-      if (copyCost <= bestCost) {
-        bestCost = copyCost;
-        bestEnd = k;
-        bestIsCopy = true;
-      }
-    }
-    costAt(i) = static_cast<std::uint32_t>(bestCost);
-    step[i] = static_cast<std::uint8_t>(bestEnd - i);
-    literal[i] = !bestIsCopy;
+    const Key literalEnd = literals->Best(i);
+    const std::uint64_t literalCost = 1 + KeyCost(literalEnd) - i;  // 1 + (k - i) + cost(k)
+    // Queried whether or not a copy exists, so that no branch hangs on the data.
+    const std::size_t longest = step[i];
+    const bool canCopy = longest >= kShortestCopy;
+    const Key copyEnd = copies->Best(i + kShortestCopy, i + std::max<std::size_t>(longest, kShortestCopy));
+    // Without a copy, every bit set: never below a literal run's cost. A mask, not a branch,
+    // as whether a copy exists varies from byte to byte in text.
+    const std::uint64_t copyCost = (kCopyTokenSize + KeyCost(copyEnd)) | (std::uint64_t{0} - !canCopy);
+    // Among equal costs the copy: fewer tokens to decode.
+    const bool copy = copyCost <= literalCost;
+    cost = copy ? copyCost : literalCost;
+    step[i] = static_cast<std::uint8_t>(copy ? kCopyFlag + (KeyStep(copyEnd, i) - kShortestCopy)
+                                             : KeyStep(literalEnd, i) - 1);
+    literals->Add(i, cost);
+    copies->Add(i, cost);
   }
 
-  // Walk the chosen steps forwards. Each literal step is one run of at most 128 bytes; two
-  // runs side by side stay apart, as the parse paid for them.
-  out.reserve(costAt(0));
-  for (std::size_t i = 0; i < size; i += step[i]) {
-    if (literal[i]) {
-      AppendLiterals(out, data.data() + i, step[i]);
+  // Walk the chosen tokens forwards. Two literal runs side by side stay apart, as the parse
+  // paid for them.
+  out.reserve(cost);
+  for (std::size_t i = 0; i < size;) {
+    const std::uint8_t x = step[i];
+    if (x < kCopyFlag) {
+      AppendLiterals(out, data.data() + i, std::size_t{x} + 1);
+      i += std::size_t{x} + 1;
     } else {
-      AppendCopy(out, i, step[i], distance[i] + 1);
+      const int length = x - kCopyFlag + kShortestCopy;
+      AppendCopy(out, i, length, distance[i] + 1);
+      i += static_cast<std::size_t>(length);
     }
   }
   return out;

@@ -1,13 +1,9 @@
 #include "archive/match_finder.h"
 
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "archive/format.h"
 
@@ -20,9 +16,13 @@ constexpr int kDistances = kHistorySize;
 // Lane j of the per-distance tables stands for distance 256 - j, so that lane j compares with
 // padded[i + j] == data[i - 256 + j] and the loops below run over contiguous bytes.
 struct DistanceLanes {
-  alignas(64) std::uint8_t run[kDistances] = {};  // equal bytes from i onward at this distance
-  alignas(64) std::uint8_t cap[kDistances] = {};  // the distance itself (a copy stays behind i)
+  alignas(64) std::uint8_t run[kDistances] = {};  // equal bytes from i onward, capped below
+  // The longest copy from this distance: min(distance, 131), as a copy stays behind i; 0 for a
+  // distance that reaches before the data. Positions are visited backwards, so a distance
+  // that reaches before the data at one position does so at every later-visited one.
+  alignas(64) std::uint8_t cap[kDistances] = {};
 };
+static_assert(kLongestCopy < 256 && kDistances <= 256, "a run and a lane each fit a byte");
 
 // The per-distance loop is the same work for every input, so a fuzzer's comparison tracing
 // there only slows it down without guiding it.
@@ -32,38 +32,56 @@ struct DistanceLanes {
 #define EEK_NO_COVERAGE
 #endif
 
-// One position, scanning backwards. A plain loop over 256 bytes without branches, which the
-// compiler turns into vector code; the tables never overlap each other or the data.
-EEK_NO_COVERAGE inline std::uint8_t Step(std::uint8_t* __restrict run, const std::uint8_t* __restrict cap,
-                         const std::uint8_t* __restrict window, std::uint8_t byte) {
-  std::uint8_t best = 0;
-  for (int j = 0; j < kDistances; ++j) {
-    // An equal byte grows the run (up to the longest copy), another ends it.
-    const auto equal = static_cast<std::uint8_t>(-static_cast<int>(window[j] == byte));
-    const auto grown = std::min(static_cast<std::uint8_t>(run[j] + 1),
-                                static_cast<std::uint8_t>(kLongestCopy));
-    run[j] = static_cast<std::uint8_t>(grown & equal);
-    best = std::max(best, std::min(run[j], cap[j]));
-  }
-  return best;
-}
-
-// The first lane whose reach, min(run, cap), is `value`, which one of them is.
-EEK_NO_COVERAGE inline std::ptrdiff_t FindLane(const std::uint8_t* run, const std::uint8_t* cap, std::uint8_t value) {
-#if defined(__SSE2__)
-  // Inline vector code: a library call per position would cost more than the search.
-  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
-  for (int j = 0;; j += 16) {
-    const __m128i reach = _mm_min_epu8(_mm_load_si128(reinterpret_cast<const __m128i*>(run + j)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(cap + j)));
-    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(reach, wanted));
-    if (hits != 0) return j + __builtin_ctz(static_cast<unsigned>(hits));
-  }
+// Vectors of 32 lanes in the compiler's own notation, so that every build (each clone below,
+// the 32-bit Windows one too) gets code for its own instruction set.
+using Bytes32 = std::uint8_t __attribute__((vector_size(32)));
+using Words16 = std::uint16_t __attribute__((vector_size(32)));
+constexpr int kVectorLanes = 32;
+static_assert(kDistances % kVectorLanes == 0);
+static_assert(std::endian::native == std::endian::little, "a (lane, run) byte pair is one word");
+constexpr Bytes32 kLaneNumbers = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                  16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
+// Interleaving (a lane number from the first operand, its run from the second) in the order
+// of the unpack instructions, which pair within each half of 16.
+#define EEK_LOW_PAIRS                                                                            \
+  0, 32, 1, 33, 2, 34, 3, 35, 4, 36, 5, 37, 6, 38, 7, 39, 16, 48, 17, 49, 18, 50, 19, 51, 20, 52, \
+      21, 53, 22, 54, 23, 55
+#define EEK_HIGH_PAIRS                                                                           \
+  8, 40, 9, 41, 10, 42, 11, 43, 12, 44, 13, 45, 14, 46, 15, 47, 24, 56, 25, 57, 26, 58, 27, 59,  \
+      28, 60, 29, 61, 30, 62, 31, 63
+#if defined(__clang__)
+#define EEK_SHUFFLE(a, b, ...) __builtin_shufflevector(a, b, __VA_ARGS__)
 #else
-  for (std::ptrdiff_t j = 0;; ++j) {
-    if (std::min(run[j], cap[j]) == value) return j;
-  }
+#define EEK_SHUFFLE(a, b, ...) __builtin_shuffle(a, b, Bytes32{__VA_ARGS__})
 #endif
+
+// One position, scanning backwards: the runs of all 256 distances, and the longest of them
+// as run * 256 + lane, so that the lane comes with the maximum and is never searched for
+// (among equal runs, the highest lane: the nearest distance). The same work whatever the
+// data, without branches.
+EEK_NO_COVERAGE inline unsigned Step(std::uint8_t* __restrict run, const std::uint8_t* __restrict cap,
+                                     const std::uint8_t* __restrict window, std::uint8_t byte) {
+  Words16 best = {};
+  for (int j = 0; j < kDistances; j += kVectorLanes) {
+    // An equal byte grows the run (up to the cap), another ends it.
+    Bytes32 seen, was, capped;
+    std::memcpy(&seen, window + j, sizeof seen);
+    std::memcpy(&was, run + j, sizeof was);
+    std::memcpy(&capped, cap + j, sizeof capped);
+    const Bytes32 equal = reinterpret_cast<Bytes32>(seen == byte);
+    const Bytes32 grown = was + 1;
+    const Bytes32 now = (grown < capped ? grown : capped) & equal;
+    std::memcpy(run + j, &now, sizeof now);
+    // Byte pairs (lane, run) read as words are run * 256 + lane on a little-endian machine.
+    const Bytes32 lanes = kLaneNumbers + static_cast<std::uint8_t>(j);
+    const auto low = reinterpret_cast<Words16>(EEK_SHUFFLE(lanes, now, EEK_LOW_PAIRS));
+    const auto high = reinterpret_cast<Words16>(EEK_SHUFFLE(lanes, now, EEK_HIGH_PAIRS));
+    best = best > low ? best : low;
+    best = best > high ? best : high;
+  }
+  std::uint16_t top = 0;
+  for (int t = 0; t < kVectorLanes / 2; ++t) top = std::max(top, static_cast<std::uint16_t>(best[t]));
+  return top;
 }
 
 }  // namespace
@@ -82,33 +100,25 @@ void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_
   const std::size_t size = data.size();
   if (size == 0) return;
   // 256 bytes in front of the data so that every position has a full window; lanes that
-  // reach into them are capped to 0 below.
+  // reach into them are capped to 0.
   std::vector<std::uint8_t> padded(kDistances + size);
   std::memcpy(padded.data() + kDistances, data.data(), size);
 
   DistanceLanes lanes;
-  for (int j = 0; j < kDistances; ++j) lanes.cap[j] = static_cast<std::uint8_t>(
-      std::min(kDistances - j, static_cast<int>(kLongestCopy)));
-  std::array<std::uint8_t, kDistances> nearCap{};  // for i < 256: distances beyond i closed
-
-  std::ptrdiff_t lane = 0;  // where the last best reach was found
+  for (int j = 0; j < kDistances; ++j) {
+    const auto d = static_cast<std::size_t>(kDistances - j);
+    lanes.cap[j] = d < size ? static_cast<std::uint8_t>(std::min<std::size_t>(d, kLongestCopy)) : 0;
+  }
   for (std::size_t k = size; k-- > 0;) {
-    const std::uint8_t* cap = lanes.cap;
-    if (k < static_cast<std::size_t>(kDistances)) {
-      for (int j = 0; j < kDistances; ++j)
-        nearCap[j] = static_cast<std::size_t>(kDistances - j) <= k ? lanes.cap[j] : 0;
-      cap = nearCap.data();
-    }
-    const std::uint8_t best = Step(lanes.run, cap, padded.data() + k, data[k]);
-    if (best >= kShortestCopy) {
-      // Inside a long match the distance found one position on usually still reaches best.
-      if (std::min(lanes.run[lane], cap[lane]) != best) lane = FindLane(lanes.run, cap, best);
-      length[k] = best;
-      distance[k] = static_cast<std::uint8_t>(kDistances - lane - 1);
-    } else {
-      length[k] = 0;
-      distance[k] = 0;
-    }
+    // Distance k + 1 reaches before the data from here on.
+    if (k < static_cast<std::size_t>(kDistances)) lanes.cap[kDistances - 1 - k] = 0;
+    const unsigned best = Step(lanes.run, lanes.cap, padded.data() + k, data[k]);
+    const unsigned bestRun = best >> 8;
+    const unsigned lane = best & 0xFF;
+    // Masks rather than a branch: whether a copy is found varies from byte to byte in text.
+    const unsigned found = 0u - static_cast<unsigned>(bestRun >= static_cast<unsigned>(kShortestCopy));
+    length[k] = static_cast<std::uint8_t>(bestRun & found);
+    distance[k] = static_cast<std::uint8_t>((kDistances - 1 - lane) & found);
   }
 }
 

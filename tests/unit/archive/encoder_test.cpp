@@ -38,6 +38,21 @@ ByteVector Repetitive(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
+// Stretches of noise long enough for literal runs of up to 128 and beyond, between pieces of
+// earlier bytes: literal runs and copies meet at every offset.
+ByteVector Patchy(std::size_t size, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  ByteVector bytes;
+  while (bytes.size() < size) {
+    const bool noise = bytes.size() < 8 || rng() % 2 == 0;
+    const std::size_t length = noise ? 1 + rng() % 300 : 4 + rng() % 200;
+    const std::size_t back = 1 + rng() % std::min<std::size_t>(std::max<std::size_t>(bytes.size(), 1), 256);
+    for (std::size_t k = 0; k < length && bytes.size() < size; ++k)
+      bytes.push_back(noise ? static_cast<std::uint8_t>(rng()) : bytes[bytes.size() - back]);
+  }
+  return bytes;
+}
+
 void ExpectSoundStream(const ByteVector& data, const ByteVector& stream) {
   ASSERT_EQ(reference::DecodeBytes(stream), data);
   EXPECT_TRUE(reference::IsEncoderStream(stream, data));
@@ -88,6 +103,27 @@ TEST(EncoderOptimality, SameSizeAsTheBruteForceShortestPath) {
   }
 }
 
+TEST(EncoderOptimality, LiteralRunsAndCopiesMeetingAtEveryOffset) {
+  // The literal runs' window is kept per block of 128 positions; sizes on and beside the
+  // blocks' edges, and long inputs where runs of every length cross them.
+  for (std::size_t size : {127u, 128u, 129u, 255u, 256u, 257u, 383u, 384u, 385u, 1024u, 1025u}) {
+    for (std::uint32_t seed = 0; seed < 3; ++seed) {
+      const ByteVector data = Patchy(size, seed * 977 + static_cast<std::uint32_t>(size));
+      SCOPED_TRACE(::testing::Message() << size << " bytes, seed " << seed);
+      const ByteVector stream = EncodeEntry(data);
+      ExpectSoundStream(data, stream);
+      EXPECT_EQ(stream.size(), reference::OptimalSize(data));
+    }
+  }
+  for (std::uint32_t seed = 0; seed < 6; ++seed) {
+    const ByteVector data = Patchy(6000, 100 + seed);
+    SCOPED_TRACE(::testing::Message() << "6000 bytes, seed " << seed);
+    const ByteVector stream = EncodeEntry(data);
+    ExpectSoundStream(data, stream);
+    EXPECT_EQ(stream.size(), reference::OptimalSize(data));
+  }
+}
+
 TEST(EncoderOptimality, BeatsGreedyWhereALongCopyHidesACheaperSplit) {
   // Greedy takes whatever copy is longest; the optimal parse must be no larger anywhere and
   // smaller on data like this, where cutting a copy short saves a literal run later.
@@ -103,29 +139,49 @@ TEST(EncoderOptimality, BeatsGreedyWhereALongCopyHidesACheaperSplit) {
   EXPECT_LT(optimalTotal, greedyTotal);
 }
 
+// The longest copy at every position by trying every distance, against the match finder's.
+void ExpectLongestCopies(const ByteVector& data) {
+  ByteVector length(data.size()), distance(data.size());
+  FindLongestCopies(data, length, distance);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    std::size_t best = 0;
+    for (std::size_t d = 1; d <= 256 && d <= i; ++d) {
+      std::size_t n = 0;
+      while (n < d && n < 131 && i + n < data.size() && data[i + n] == data[i - d + n]) ++n;
+      best = std::max(best, n);
+    }
+    const std::size_t expected = best >= 4 ? best : 0;
+    ASSERT_EQ(length[i], expected) << "at " << i;
+    if (expected == 0) {
+      ASSERT_EQ(distance[i], 0) << "at " << i;
+      continue;
+    }
+    // The distance given reaches the whole length.
+    const std::size_t d = distance[i] + 1u;
+    ASSERT_LE(d, i);
+    ASSERT_GE(d, expected);
+    for (std::size_t k = 0; k < expected; ++k) ASSERT_EQ(data[i + k], data[i - d + k]);
+  }
+}
+
 TEST(MatchFinder, LongestCopyAtEveryPositionMatchesAFullSearch) {
   for (std::uint32_t seed = 0; seed < 12; ++seed) {
-    const ByteVector data = seed % 2 ? Random(1500, 2 + static_cast<int>(seed % 3), seed)
-                                     : Repetitive(1500, seed);
-    ByteVector length(data.size()), distance(data.size());
-    FindLongestCopies(data, length, distance);
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      std::size_t best = 0;
-      for (std::size_t d = 1; d <= 256 && d <= i; ++d) {
-        std::size_t n = 0;
-        while (n < d && n < 131 && i + n < data.size() && data[i + n] == data[i - d + n]) ++n;
-        best = std::max(best, n);
-      }
-      const std::size_t expected = best >= 4 ? best : 0;
-      ASSERT_EQ(length[i], expected) << "seed " << seed << " at " << i;
-      if (expected == 0) continue;
-      // The distance given reaches the whole length.
-      const std::size_t d = distance[i] + 1u;
-      ASSERT_LE(d, i);
-      ASSERT_GE(d, expected);
-      for (std::size_t k = 0; k < expected; ++k) ASSERT_EQ(data[i + k], data[i - d + k]);
-    }
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    ExpectLongestCopies(seed % 2 ? Random(1500, 2 + static_cast<int>(seed % 3), seed) : Repetitive(1500, seed));
   }
+  ExpectLongestCopies(Patchy(3000, 4));
+}
+
+TEST(MatchFinder, NoCopyReachesBeforeTheData) {
+  // Zero bytes are what lies before the data in the finder's own window; a copy found there
+  // would decode from bytes that were never written.
+  for (std::size_t size = 1; size <= 300; ++size) {
+    SCOPED_TRACE(::testing::Message() << size << " zero bytes");
+    ExpectLongestCopies(ByteVector(size, 0));
+  }
+  ByteVector zeroStart(600, 0);
+  for (std::size_t k = 200; k < zeroStart.size(); k += 7) zeroStart[k] = 1;
+  ExpectLongestCopies(zeroStart);
 }
 
 }  // namespace
