@@ -144,11 +144,11 @@ void ExpectLongestCopies(const ByteVector& data) {
   ByteVector length(data.size()), distance(data.size());
   FindLongestCopies(data, length, distance);
   for (std::size_t i = 0; i < data.size(); ++i) {
-    std::size_t best = 0;
+    std::size_t best = 0, nearest = 0;
     for (std::size_t d = 1; d <= 256 && d <= i; ++d) {
       std::size_t n = 0;
       while (n < d && n < 131 && i + n < data.size() && data[i + n] == data[i - d + n]) ++n;
-      best = std::max(best, n);
+      if (n > best) best = n, nearest = d;
     }
     const std::size_t expected = best >= 4 ? best : 0;
     ASSERT_EQ(length[i], expected) << "at " << i;
@@ -156,11 +156,12 @@ void ExpectLongestCopies(const ByteVector& data) {
       ASSERT_EQ(distance[i], 0) << "at " << i;
       continue;
     }
-    // The distance given reaches the whole length.
+    // The distance given reaches the whole length, and no nearer one does.
     const std::size_t d = distance[i] + 1u;
     ASSERT_LE(d, i);
     ASSERT_GE(d, expected);
     for (std::size_t k = 0; k < expected; ++k) ASSERT_EQ(data[i + k], data[i - d + k]);
+    ASSERT_EQ(d, nearest) << "at " << i;
   }
 }
 
