@@ -38,19 +38,21 @@ inline Call TextCall(const char* method, BSTR text) {
   return call;
 }
 
-class RecordingShortcut : public shortcut::IWshShortcut {
+// The IUnknown and IDispatch part of a recorded object: calls are logged under `prefix`
+// ("Shell." or "Shortcut."); no interface is handed out and IDispatch is never expected.
+template <typename Interface>
+class RecordedObject : public Interface {
  public:
-  explicit RecordingShortcut(std::vector<Call>& log, HRESULT result) : log_(log), result_(result) {}
   ULONG references = 1;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    log_.push_back(Named("Shortcut.QueryInterface"));
+    log_.push_back(Named(prefix_ + "QueryInterface"));
     *out = nullptr;
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
   ULONG STDMETHODCALLTYPE Release() override {
-    log_.push_back(Named("Shortcut.Release"));
+    log_.push_back(Named(prefix_ + "Release"));
     return --references;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return Unexpected("GetTypeInfoCount"); }
@@ -62,6 +64,22 @@ class RecordingShortcut : public shortcut::IWshShortcut {
                                    UINT*) override {
     return Unexpected("Invoke");
   }
+
+ protected:
+  RecordedObject(std::vector<Call>& log, std::string prefix) : log_(log), prefix_(std::move(prefix)) {}
+  HRESULT Unexpected(const char* method) {
+    log_.push_back(Named(prefix_ + method));
+    return E_NOTIMPL;
+  }
+  std::vector<Call>& log_;
+
+ private:
+  std::string prefix_;
+};
+
+class RecordingShortcut : public RecordedObject<shortcut::IWshShortcut> {
+ public:
+  RecordingShortcut(std::vector<Call>& log, HRESULT result) : RecordedObject(log, "Shortcut."), result_(result) {}
   HRESULT STDMETHODCALLTYPE get_FullName(BSTR*) override { return Unexpected("get_FullName"); }
   HRESULT STDMETHODCALLTYPE get_Arguments(BSTR*) override { return Unexpected("get_Arguments"); }
   HRESULT STDMETHODCALLTYPE put_Arguments(BSTR text) override { return Put("Arguments", text); }
@@ -99,43 +117,17 @@ class RecordingShortcut : public shortcut::IWshShortcut {
     log_.push_back(TextCall(property, text));
     return result_;
   }
-  HRESULT Unexpected(const char* method) {
-    log_.push_back(Named(std::string("Shortcut.") + method));
-    return E_NOTIMPL;
-  }
-  std::vector<Call>& log_;
   HRESULT result_;
 };
 
 // How CreateShortcut answers.
 enum class Answer { kShortcut, kFailure, kSuccessWithoutObject };
 
-class RecordingShell : public shortcut::IWshShell {
+class RecordingShell : public RecordedObject<shortcut::IWshShell> {
  public:
   RecordingShell(std::vector<Call>& log, Answer answer, HRESULT shortcutResult)
-      : shortcut(log, shortcutResult), log_(log), answer_(answer) {}
+      : RecordedObject(log, "Shell."), shortcut(log, shortcutResult), answer_(answer) {}
   RecordingShortcut shortcut;
-  ULONG references = 1;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    log_.push_back(Named("Shell.QueryInterface"));
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    log_.push_back(Named("Shell.Release"));
-    return --references;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return Unexpected("GetTypeInfoCount"); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return Unexpected("GetTypeInfo"); }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return Unexpected("GetIDsOfNames");
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return Unexpected("Invoke");
-  }
   HRESULT STDMETHODCALLTYPE get_SpecialFolders(IDispatch**) override { return Unexpected("get_SpecialFolders"); }
   HRESULT STDMETHODCALLTYPE get_Environment(VARIANT*, IDispatch**) override {
     return Unexpected("get_Environment");
@@ -165,11 +157,6 @@ class RecordingShell : public shortcut::IWshShell {
   }
 
  private:
-  HRESULT Unexpected(const char* method) {
-    log_.push_back(Named(std::string("Shell.") + method));
-    return E_NOTIMPL;
-  }
-  std::vector<Call>& log_;
   Answer answer_;
 };
 
