@@ -42,6 +42,16 @@ class Case(unittest.TestCase):
     def make_options(cls):
         return dict(cls.options)
 
+    @classmethod
+    def leftover_options(cls, data, attributes):
+        """A run that finds `data` as a leftover "Bulktemp.eek" with these attribute letters,
+        whose attributes are read back after the run."""
+        def setup(ctx):
+            ctx.write(cls.leftover, data)
+            ctx.set_attributes(cls.leftover, attributes)
+
+        return dict(setup=setup, inspect=[cls.leftover])
+
     def assertRanThrough(self):
         """Exit code 1 and none of the boxes that end a run early."""
         result = self.result
@@ -205,11 +215,7 @@ class ReadOnlyLeftover(Case):
 
     @classmethod
     def make_options(cls):
-        def setup(ctx):
-            ctx.write(cls.leftover, LEFTOVER)
-            ctx.set_attributes(cls.leftover, "r")
-
-        return dict(setup=setup, inspect=[cls.leftover])
+        return cls.leftover_options(LEFTOVER, "r")
 
     def test_runs_through(self):
         self.assertRanThrough()
@@ -229,18 +235,9 @@ class PlantedReadOnlyArchive(Case):
 
     @classmethod
     def make_options(cls):
-        cls.planted = cls.bench_pack()
-
-        def setup(ctx):
-            ctx.write(cls.leftover, cls.planted)
-            ctx.set_attributes(cls.leftover, "r")
-
-        return dict(setup=setup, inspect=[cls.leftover])
-
-    @classmethod
-    def bench_pack(cls):
-        archive = harness.bench().pack("planted", {"setup.exe": b"MZ not ours", "planted.txt": b"not ours"})
-        return archive.read_bytes()
+        archive = cls.bench.pack("planted", {"setup.exe": b"MZ not ours", "planted.txt": b"not ours"})
+        cls.planted = archive.read_bytes()
+        return cls.leftover_options(cls.planted, "r")
 
     def test_runs_through(self):
         self.assertRanThrough()
@@ -259,11 +256,7 @@ class HiddenLeftover(Case):
 
     @classmethod
     def make_options(cls):
-        def setup(ctx):
-            ctx.write(cls.leftover, LEFTOVER)
-            ctx.set_attributes(cls.leftover, "h")
-
-        return dict(setup=setup, inspect=[cls.leftover])
+        return cls.leftover_options(LEFTOVER, "h")
 
     def test_runs_through_and_the_leftover_stays_hidden(self):
         self.assertRanThrough()
