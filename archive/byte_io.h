@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace eek {
+#include "archive/entry_name.h"
+
+namespace archive {
 
 // An open archive: raw byte access with one read position, like a file handle.
 class ByteSource {
@@ -36,6 +38,10 @@ class EntrySink {
   virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
   // Closes the output file.
   virtual void End() = 0;
+  // Upper-cases a record's trimmed name in place, as the destination's system does, before
+  // the walk decides whether it is a plain file name. Code page 1252 unless a sink says
+  // otherwise (the launcher asks Windows, so the machine's code page decides).
+  virtual void UpperCase(char* name, std::size_t length) { UpperCase1252(name, length); }
 };
 
 // Receives the whole percentage of the unpacking each time it changes (never for 0 %).
@@ -45,4 +51,4 @@ class ProgressReport {
   virtual void PercentChanged(int32_t percent) = 0;
 };
 
-}  // namespace eek
+}  // namespace archive

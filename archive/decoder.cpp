@@ -6,7 +6,7 @@
 
 #include "archive/format.h"
 
-namespace eek {
+namespace archive {
 
 namespace {
 
@@ -189,4 +189,4 @@ EntryOutcome ExtractEntry(ArchiveReader& archive, int64_t dataStart, int64_t dat
   return outcome;
 }
 
-}  // namespace eek
+}  // namespace archive

@@ -6,7 +6,7 @@
 #include "archive/byte_io.h"
 #include "archive/walk_state.h"
 
-namespace eek {
+namespace archive {
 
 // What decoding one entry came to. The walk itself reports nothing; the packer uses this to
 // tell a damaged archive from a sound one.
@@ -37,4 +37,4 @@ struct EntryOutcome {
 EntryOutcome ExtractEntry(ArchiveReader& archive, int64_t dataStart, int64_t dataEnd,
                           EntrySink* out, WalkProgress& progress);
 
-}  // namespace eek
+}  // namespace archive

@@ -1,10 +1,10 @@
 #include "archive/entry_name.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
-#include "archive/upper_case.h"
-
-namespace eek {
+namespace archive {
 
 namespace {
 
@@ -50,15 +50,40 @@ bool IsDeviceName(std::string_view name) {
   return false;
 }
 
+unsigned char UpperCase1252(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A: return 0x8A;  // s caron
+    case 0x9C: return 0x8C;  // oe
+    case 0x9E: return 0x8E;  // z caron
+    case 0xFF: return 0x9F;  // y diaeresis
+    default: return c;       // sharp s and micro sign have no capital in this code page
+  }
+}
+
 }  // namespace
 
-std::string CleanEntryName(std::string_view stored, Layout layout) {
+EntryName TrimEntryName(std::string_view stored, Layout layout) {
   while (!stored.empty() && stored.back() == ' ') stored.remove_suffix(1);
   if (layout == Layout::kHeader10) {
     while (!stored.empty() && stored.front() == ' ') stored.remove_prefix(1);
   }
-  std::string name(stored);
-  UpperCaseAnsi(name);
+  EntryName name;
+  name.length = std::min(stored.size(), sizeof name.bytes);
+  std::memcpy(name.bytes, stored.data(), name.length);
+  return name;
+}
+
+void UpperCase1252(char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    text[i] = static_cast<char>(UpperCase1252(static_cast<unsigned char>(text[i])));
+  }
+}
+
+EntryName CleanEntryName(std::string_view stored, Layout layout) {
+  EntryName name = TrimEntryName(stored, layout);
+  UpperCase1252(name.bytes, name.length);
   return name;
 }
 
@@ -71,4 +96,4 @@ bool IsPlainFileName(std::string_view name) {
   return !IsDeviceName(name);
 }
 
-}  // namespace eek
+}  // namespace archive

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace eek {
+namespace archive {
 
 // Record layouts. The first byte of the archive decides which one holds for every record.
 enum class Layout : std::uint8_t {
@@ -50,4 +50,4 @@ static_assert(kLargestCopyPosition == 253);
 static_assert(kLongestLiteral <= kReadChunk, "a carried-over tail and a chunk hold any token");
 static_assert(kLargestOutputPiece == 2048 + 131);
 
-}  // namespace eek
+}  // namespace archive

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-namespace eek {
+namespace archive {
 
 MemorySource::MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
@@ -25,4 +25,4 @@ int32_t MemorySource::Length() {
   return static_cast<int32_t>(std::min(bytes_.size(), kMax));
 }
 
-}  // namespace eek
+}  // namespace archive

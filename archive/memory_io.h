@@ -7,7 +7,7 @@
 
 #include "archive/byte_io.h"
 
-namespace eek {
+namespace archive {
 
 // Reads from a byte block that outlives it, as a file of that content reads: a position past
 // the end delivers nothing, a negative one is refused.
@@ -23,4 +23,4 @@ class MemorySource final : public ByteSource {
   std::size_t pos_ = 0;
 };
 
-}  // namespace eek
+}  // namespace archive

@@ -1,11 +1,10 @@
 #include "archive/percent.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
-namespace eek {
+namespace archive {
 
 int32_t ComputePercent(int32_t bytesCounted, int32_t totalBytes) {
   if (totalBytes == 0) return 0;
@@ -28,14 +27,4 @@ int32_t ComputePercent(int32_t bytesCounted, int32_t totalBytes) {
                                                   std::numeric_limits<int32_t>::max()));
 }
 
-std::string PercentText(int32_t percent) {
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, percent);
-  std::string text;
-  if (percent >= 0) text += ' ';
-  text.append(digits, result.ptr);
-  text += " %";
-  return text;
-}
-
-}  // namespace eek
+}  // namespace archive

@@ -1,10 +1,9 @@
-// The unpacking's whole percentage and the text the progress label shows for it.
+// The unpacking's whole percentage.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
-namespace eek {
+namespace archive {
 
 // (bytesCounted / totalBytes) * 100 in extended precision: the quotient first, then the
 // product, rounded to the nearest integer with an exact half going to the even neighbour.
@@ -13,8 +12,4 @@ namespace eek {
 // bytes than it holds) is clamped to INT32_MIN or INT32_MAX.
 int32_t ComputePercent(int32_t bytesCounted, int32_t totalBytes);
 
-// The number as the number-to-text conversion writes it (a blank before a number that is not
-// negative, a minus sign otherwise), then " %": 42 gives " 42 %", -3 gives "-3 %".
-std::string PercentText(int32_t percent);
-
-}  // namespace eek
+}  // namespace archive

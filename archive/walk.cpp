@@ -1,12 +1,11 @@
 #include "archive/walk.h"
 
 #include <cstring>
-#include <string>
 
 #include "archive/entry_name.h"
 #include "archive/walk_state.h"
 
-namespace eek {
+namespace archive {
 
 namespace {
 
@@ -116,12 +115,13 @@ void WalkArchive(ByteSource& source, EntrySink& entries, ProgressReport& report,
     record.layout = layout;
     record.recordPos = static_cast<int32_t>(recordPos);
     ReadHeader(archive, record, progress, nameBytes);
-    const std::string name = CleanEntryName(record.storedName, layout);
-    record.name = name;
-    record.written = IsPlainFileName(name);
+    EntryName name = TrimEntryName(record.storedName, layout);
+    entries.UpperCase(name.bytes, name.length);
+    record.name = name.view();
+    record.written = IsPlainFileName(record.name);
 
     EntrySink* out = record.written ? &entries : nullptr;
-    if (out != nullptr) out->Begin(name);
+    if (out != nullptr) out->Begin(record.name);
     record.outcome = ExtractEntry(archive, record.dataStart, record.dataEnd, out, progress);
     if (out != nullptr) out->End();
     observer.Record(record);
@@ -145,4 +145,4 @@ void WalkArchive(ByteSource& source, EntrySink& entries, ProgressReport& report,
   }
 }
 
-}  // namespace eek
+}  // namespace archive

@@ -8,15 +8,16 @@
 #include "archive/decoder.h"
 #include "archive/format.h"
 
-namespace eek {
+namespace archive {
 
 // Unpacks every entry of `archive` into `entries`, reporting each change of the whole
 // percentage to `progress` (never 0 %).
 //
 // The first byte decides the layout (0x02: layout 2, anything else or an empty archive:
-// layout 1); records follow one another from offset 0. Each record's name is cleaned
-// (CleanEntryName). Entries whose cleaned name is a plain file name (IsPlainFileName) go to
-// `entries` as Begin(name), the decoded bytes, End(). The others, such as "..\x.dll" or
+// layout 1); records follow one another from offset 0. Each record's name is trimmed
+// (TrimEntryName) and upper-cased by the sink (EntrySink::UpperCase). Entries whose cleaned
+// name is a plain file name (IsPlainFileName) go to `entries` as Begin(name), the decoded
+// bytes, End(). The others, such as "..\x.dll" or
 // "C:X", are skipped without a word: their stream is decoded into nothing, so the progress
 // counting runs on exactly as if they were written.
 //
@@ -75,4 +76,4 @@ Layout DecideLayout(ByteSource& archive);
 // read as 0.
 int64_t ParseEndPosition(std::string_view field);
 
-}  // namespace eek
+}  // namespace archive

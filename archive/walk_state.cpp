@@ -4,7 +4,7 @@
 
 #include "archive/percent.h"
 
-namespace eek {
+namespace archive {
 
 int32_t ArchiveReader::Read(std::uint8_t* dest, int32_t count) {
   int32_t delivered = source_.Read(dest, count);
@@ -27,4 +27,4 @@ void WalkProgress::Update() {
   report_.PercentChanged(percent);
 }
 
-}  // namespace eek
+}  // namespace archive

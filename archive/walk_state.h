@@ -6,7 +6,7 @@
 
 #include "archive/byte_io.h"
 
-namespace eek {
+namespace archive {
 
 // The archive as the walk reads it. Every read goes through here so that the walk can tell
 // whether the last one, wherever it was made, delivered fewer bytes than asked for.
@@ -49,4 +49,4 @@ class WalkProgress {
   ProgressReport& report_;
 };
 
-}  // namespace eek
+}  // namespace archive

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_writer.h"
-#include "archive/encoder.h"
+#include "tools/archive_writer.h"
+#include "tools/encoder.h"
 #include "archive/memory_io.h"
 #include "archive/walk.h"
 
@@ -108,7 +108,7 @@ std::int64_t TotalSize(const std::vector<Bytes>& files) {
 }
 
 // Decoded bytes go into one preallocated block, as a memory-to-memory decoder's would.
-class BlockSink final : public eek::EntrySink {
+class BlockSink final : public archive::EntrySink {
  public:
   explicit BlockSink(std::size_t capacity) : block_(capacity) {}
   void Begin(std::string_view) override {}
@@ -126,7 +126,7 @@ class BlockSink final : public eek::EntrySink {
   std::size_t used_ = 0;
 };
 
-class NoProgress final : public eek::ProgressReport {
+class NoProgress final : public archive::ProgressReport {
  public:
   void PercentChanged(int32_t) override {}
 };
@@ -139,21 +139,21 @@ Bytes Pack(const std::vector<Bytes>& files, Encode encode) {
     const Bytes stream = encode(file);
     std::string name = std::to_string(index++);
     name += ".DLL";
-    eek::AppendRecord(archive, eek::Layout::kHeader10, name, stream,
+    tools::AppendRecord(archive, archive::Layout::kHeader10, name, stream,
                       static_cast<std::int64_t>(file.size()));
   }
   return archive;
 }
 
 void Decode(benchmark::State& state, const std::vector<Bytes>& files) {
-  const Bytes archive = Pack(files, [](const Bytes& f) { return eek::EncodeEntry(f); });
+  const Bytes archive = Pack(files, [](const Bytes& f) { return tools::EncodeEntry(f); });
   const auto decoded = static_cast<std::size_t>(TotalSize(files));
   BlockSink sink(decoded);
   NoProgress progress;
   for (auto _ : state) {
     sink.Rewind();
-    eek::MemorySource source(archive);
-    eek::WalkArchive(source, sink, progress);
+    archive::MemorySource source(archive);
+    archive::WalkArchive(source, sink, progress);
     benchmark::DoNotOptimize(sink.used());
   }
   if (sink.used() != decoded) state.SkipWithError("decoded size differs");
@@ -175,8 +175,8 @@ void EncodeAll(benchmark::State& state, const std::vector<Bytes>& files, Encode 
   state.counters["compressed"] = static_cast<double>(compressed);
 }
 
-Bytes Optimal(const Bytes& f) { return eek::EncodeEntry(f); }
-Bytes Greedy(const Bytes& f) { return eek::EncodeEntryGreedy(f); }
+Bytes Optimal(const Bytes& f) { return tools::EncodeEntry(f); }
+Bytes Greedy(const Bytes& f) { return tools::EncodeEntryGreedy(f); }
 
 void BM_DecodeCorpus(benchmark::State& s) { Decode(s, Corpus()); }
 void BM_DecodeOneByteRun(benchmark::State& s) { Decode(s, OneByteRun()); }

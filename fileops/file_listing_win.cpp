@@ -6,6 +6,8 @@
 #include "win32/error_mode.h"
 #include "win32/handle.h"
 
+namespace fileops {
+
 namespace {
 
 struct OpenListing {
@@ -13,18 +15,19 @@ struct OpenListing {
   std::uint32_t mask = 0;
 };
 
-// Each thread has its own listing; the program lists on the main thread only.
-thread_local OpenListing openListing;
+// The one open listing. Only the main thread lists, so it needs no lock and no thread-local
+// storage (which would bring in the threads library and a Vista-only import).
+OpenListing openListing;
 
-std::wstring WidePath(std::string_view path) {
-  std::wstring wide = win32::AnsiToWide(path);
-  if (wide.size() > fileops::kMaxWidePath) wide.resize(fileops::kMaxWidePath);
+win32::WidePath WidePath(std::string_view path) {
+  win32::WidePath wide = win32::AnsiToWide(path);
+  if (wide.size() > kMaxWidePath) wide.SetLength(kMaxWidePath);
   return wide;
 }
 
 bool Accepts(const WIN32_FIND_DATAW& entry, std::uint32_t mask) {
   const std::u16string_view name(reinterpret_cast<const char16_t*>(entry.cFileName));
-  return fileops::IsListed(entry.dwFileAttributes, mask, name);
+  return IsListed(entry.dwFileAttributes, mask, name);
 }
 
 // The open listing's next entry; when the search runs out, the listing is closed.
@@ -38,21 +41,27 @@ bool NextEntry(WIN32_FIND_DATAW& entry) {
   return found;
 }
 
+ListedName AnsiName(const wchar_t* wide) {
+  ListedName name;
+  name.SetLength(win32::ConvertWideToAnsi(wide, name.data(), ListedName::capacity()));
+  return name;
+}
+
 // Walks the open listing from `entry` (already delivered by the search) to the first accepted
 // entry.
-std::string FirstAcceptedFrom(WIN32_FIND_DATAW& entry) {
+ListedName FirstAcceptedFrom(WIN32_FIND_DATAW& entry) {
   do {
-    if (Accepts(entry, openListing.mask)) return win32::WideToAnsi(entry.cFileName);
+    if (Accepts(entry, openListing.mask)) return AnsiName(entry.cFileName);
   } while (NextEntry(entry));
   return {};
 }
 
 }  // namespace
 
-std::string ListFirst(std::string_view pattern, std::uint32_t mask) {
+ListedName ListFirst(std::string_view pattern, std::uint32_t mask) {
   openListing.search.reset();
   openListing.mask = mask;
-  const std::wstring wide = WidePath(fileops::WithFolderWildcard(pattern));
+  const win32::WidePath wide = WidePath(WithFolderWildcard(pattern).view());
   WIN32_FIND_DATAW entry;
   {
     win32::QuietErrorMode quiet;
@@ -62,7 +71,7 @@ std::string ListFirst(std::string_view pattern, std::uint32_t mask) {
   return FirstAcceptedFrom(entry);
 }
 
-std::string ListNext() {
+ListedName ListNext() {
   if (!openListing.search) return {};
   WIN32_FIND_DATAW entry;
   if (!NextEntry(entry)) return {};
@@ -73,23 +82,26 @@ bool PathExists(std::string_view path, std::uint32_t mask) { return !ListFirst(p
 
 void DeleteMatchingFiles(std::string_view path) {
   if (path.empty()) return;
-  const std::string pattern = fileops::WithFolderWildcard(path);
-  const std::string folder(fileops::FolderPart(pattern));
+  const win32::PathText pattern = WithFolderWildcard(path);
+  const std::string_view folder = FolderPart(pattern.view());
   WIN32_FIND_DATAW entry;
   win32::UniqueFind search;
   {
     win32::QuietErrorMode quiet;
-    search.reset(::FindFirstFileW(WidePath(pattern).c_str(), &entry));
+    search.reset(::FindFirstFileW(WidePath(pattern.view()).c_str(), &entry));
   }
   if (!search) return;
   do {
-    if (fileops::IsDeletable(entry.dwFileAttributes)) {
-      const std::wstring target = WidePath(folder + win32::WideToAnsi(entry.cFileName));
+    if (IsDeletable(entry.dwFileAttributes)) {
+      win32::PathText target(folder);
+      target.Append(AnsiName(entry.cFileName).view());
       win32::QuietErrorMode quiet;
       // A file that cannot be deleted ends the whole call: the matches after it stay.
-      if (!::DeleteFileW(target.c_str())) return;
+      if (!::DeleteFileW(WidePath(target.view()).c_str())) return;
     }
     win32::QuietErrorMode quiet;
     if (!::FindNextFileW(search.get(), &entry)) return;
   } while (true);
 }
+
+}  // namespace fileops

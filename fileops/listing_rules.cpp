@@ -13,9 +13,9 @@ bool IsDeletable(std::uint32_t attributes) {
                         kAttributeDirectory)) == 0;
 }
 
-std::string WithFolderWildcard(std::string_view pattern) {
-  std::string result(pattern);
-  if (!result.empty() && (result.back() == ':' || result.back() == '\\')) result += "*.*";
+win32::PathText WithFolderWildcard(std::string_view pattern) {
+  win32::PathText result(pattern);
+  if (!pattern.empty() && (pattern.back() == ':' || pattern.back() == '\\')) result.Append("*.*");
   return result;
 }
 

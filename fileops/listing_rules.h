@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
+
+#include "win32/fixed_text.h"
 
 namespace fileops {
 
@@ -30,7 +31,7 @@ bool IsDeletable(std::uint32_t attributes);
 
 // A pattern that ends in ":" or "\" names a folder (or a drive's current folder): list its
 // content.
-std::string WithFolderWildcard(std::string_view pattern);
+win32::PathText WithFolderWildcard(std::string_view pattern);
 
 // Everything up to and including the last ":" or "\" of a path; empty when there is none.
 std::string_view FolderPart(std::string_view path);

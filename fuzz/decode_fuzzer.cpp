@@ -6,12 +6,12 @@
 
 #include "archive/decoder.h"
 #include "archive/percent.h"
-#include "archive/reference/reference.h"
+#include "tests/oracle/reference.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
-class Collect final : public eek::EntrySink {
+class Collect final : public archive::EntrySink {
  public:
   void Begin(std::string_view) override {}
   void Write(const std::uint8_t* data, std::size_t size) override {
@@ -23,7 +23,7 @@ class Collect final : public eek::EntrySink {
   std::vector<std::size_t> pieces;
 };
 
-class Reports final : public eek::ProgressReport {
+class Reports final : public archive::ProgressReport {
  public:
   void PercentChanged(int32_t percent) override { seen.push_back(percent); }
   std::vector<int32_t> seen;
@@ -50,17 +50,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int64_t dataEnd = static_cast<int64_t>(archive.size()) + beyond;
   const auto total = static_cast<int32_t>(archive.size());
 
-  eek::fuzz::LimitedSource source(archive, limits);
+  archive::fuzz::LimitedSource source(archive, limits);
   source.Seek(offset);
-  eek::ArchiveReader reader(source);
+  archive::ArchiveReader reader(source);
   Reports reports;
-  eek::WalkProgress progress(total, reports);
+  archive::WalkProgress progress(total, reports);
   Collect out;
-  const eek::EntryOutcome outcome = eek::ExtractEntry(reader, offset, dataEnd, &out, progress);
+  const archive::EntryOutcome outcome = archive::ExtractEntry(reader, offset, dataEnd, &out, progress);
 
-  eek::fuzz::LimitedSource again(archive, limits);
+  archive::fuzz::LimitedSource again(archive, limits);
   again.Seek(offset);
-  const auto model = eek::reference::Decode(again, offset, dataEnd, total, 0, 0, eek::ComputePercent);
+  const auto model = oracle::Decode(again, offset, dataEnd, total, 0, 0, archive::ComputePercent);
   std::vector<std::uint8_t> expected;
   std::vector<std::size_t> pieces;
   for (const auto& piece : model.writes) {

@@ -19,7 +19,7 @@
     }                                                                               \
   } while (0)
 
-namespace eek::fuzz {
+namespace archive::fuzz {
 
 // A file whose k-th read delivers at most limits[k % size] bytes (none: every read is whole).
 class LimitedSource final : public ByteSource {
@@ -45,4 +45,4 @@ class LimitedSource final : public ByteSource {
   std::size_t pos_ = 0;
 };
 
-}  // namespace eek::fuzz
+}  // namespace archive::fuzz

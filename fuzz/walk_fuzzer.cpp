@@ -8,7 +8,7 @@
 #include "archive/entry_name.h"
 #include "archive/memory_io.h"
 #include "archive/percent.h"
-#include "archive/reference/reference.h"
+#include "tests/oracle/reference.h"
 #include "archive/walk.h"
 #include "fuzz/fuzz_support.h"
 
@@ -20,11 +20,11 @@ struct Entry {
   std::vector<std::size_t> pieces;
 };
 
-class CheckingSink final : public eek::EntrySink {
+class CheckingSink final : public archive::EntrySink {
  public:
   void Begin(std::string_view name) override {
     FUZZ_CHECK(!open_);
-    FUZZ_CHECK(eek::IsPlainFileName(name));
+    FUZZ_CHECK(archive::IsPlainFileName(name));
     entries.push_back({std::string(name), {}, {}});
     open_ = true;
   }
@@ -44,7 +44,7 @@ class CheckingSink final : public eek::EntrySink {
   bool open_ = false;
 };
 
-class RisingProgress final : public eek::ProgressReport {
+class RisingProgress final : public archive::ProgressReport {
  public:
   void PercentChanged(int32_t percent) override {
     FUZZ_CHECK(percent > last_);
@@ -55,13 +55,13 @@ class RisingProgress final : public eek::ProgressReport {
   int32_t last_ = 0;
 };
 
-class Records final : public eek::WalkObserver {
+class Records final : public archive::WalkObserver {
  public:
-  void Record(const eek::WalkRecord& record) override {
+  void Record(const archive::WalkRecord& record) override {
     if (record.written) written.push_back(record);
   }
-  void Ended(eek::WalkEnd) override { ++endings; }
-  std::vector<eek::WalkRecord> written;
+  void Ended(archive::WalkEnd) override { ++endings; }
+  std::vector<archive::WalkRecord> written;
   int endings = 0;
 };
 
@@ -69,24 +69,24 @@ class Records final : public eek::WalkObserver {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> archive(data, size);
-  eek::MemorySource source(archive);
+  archive::MemorySource source(archive);
   CheckingSink sink;
   RisingProgress progress;
   Records records;
-  eek::WalkArchive(source, sink, progress, records);
+  archive::WalkArchive(source, sink, progress, records);
   FUZZ_CHECK(records.endings == 1);
   FUZZ_CHECK(records.written.size() == sink.entries.size());
 
   for (std::size_t k = 0; k < sink.entries.size(); ++k) {
     const Entry& entry = sink.entries[k];
-    const eek::WalkRecord& record = records.written[k];
+    const archive::WalkRecord& record = records.written[k];
     FUZZ_CHECK(static_cast<int64_t>(entry.bytes.size()) == record.outcome.decodedBytes);
     for (std::size_t p = 0; p + 1 < entry.pieces.size(); ++p) FUZZ_CHECK(entry.pieces[p] > 2048);
     // A written entry's header and name were read whole, so its data starts at dataStart.
-    eek::MemorySource again(archive);
+    archive::MemorySource again(archive);
     again.Seek(static_cast<int32_t>(std::min<int64_t>(record.dataStart, INT32_MAX)));
-    const auto model = eek::reference::Decode(again, record.dataStart, record.dataEnd,
-                                              static_cast<int32_t>(size), 0, 0, eek::ComputePercent);
+    const auto model = oracle::Decode(again, record.dataStart, record.dataEnd,
+                                              static_cast<int32_t>(size), 0, 0, archive::ComputePercent);
     std::vector<std::uint8_t> expected;
     std::vector<std::size_t> pieces;
     for (const auto& piece : model.writes) {

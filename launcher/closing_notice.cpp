@@ -1,9 +1,8 @@
 #include "launcher/closing_notice.h"
 
-#include <string>
-
 #include "launcher/message_box.h"
 #include "launcher/texts.h"
+#include "win32/fixed_text.h"
 
 namespace launcher {
 
@@ -17,11 +16,9 @@ static_assert(kNoticeType == 0x1000);
 
 void ShowClosingNotice() {
   // The first piece ends in a space; the text has no full stop.
-  std::string text = "If the program setup screen does not come up, use the new desktop ";
-  text += "icon called '";
-  text += kShortcutName;
-  text += "'";
-  ShowMessage(text, kNoticeCaption, kNoticeType);
+  win32::MessageText text("If the program setup screen does not come up, use the new desktop ");
+  text.Append("icon called '").Append(kShortcutName).Append("'");
+  ShowMessage(text.view(), kNoticeCaption, kNoticeType);
 }
 
 }  // namespace launcher

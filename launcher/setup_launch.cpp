@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "launcher/install_paths.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
@@ -28,17 +26,17 @@ void LaunchSetup(std::string_view productFolder) {
 
   // The path travels through a MAX_PATH buffer. A path that does not fit would be cut into the
   // name of some other file, so nothing is started then.
-  const std::string path = InstallerPath(productFolder);
-  const win32::FixedText<win32::kPathBuffer> buffer(path);
-  if (std::string_view(buffer.c_str()) != path) return;
-  const std::wstring installer = win32::AnsiToWide(buffer.c_str());
+  const PathText path = InstallerPath(productFolder);
+  const win32::FixedText<win32::kPathBuffer> buffer(path.view());
+  if (path.cut() || std::string_view(buffer.c_str()) != path.view()) return;
+  const win32::WidePath installer = win32::AnsiToWide(buffer.c_str());
   if (installer.empty()) return;
 
   // With no application name, CreateProcessW splits the unquoted command line at its spaces and
   // tries "C:\Tarnby.exe" before "C:\Tarnby Setup\TarLoom64\setup.exe". Naming the application
   // starts exactly that file; the command line stays the bare path, as the installer expects.
   // CreateProcessW may write into the command line, so it must be a writable copy.
-  std::wstring commandLine = installer;
+  win32::WidePath commandLine = installer;
 
   SECURITY_ATTRIBUTES processAttributes{};
   processAttributes.nLength = sizeof(SECURITY_ATTRIBUTES);

@@ -14,7 +14,9 @@ constexpr WORD kPayloadResourceId = 10;
 }  // namespace
 
 void DeleteStagedArchive() {
-  if (PathExists(kStagedArchiveName, fileops::kPlainFiles)) DeleteMatchingFiles(kStagedArchiveName);
+  if (fileops::PathExists(kStagedArchiveName, fileops::kPlainFiles)) {
+    fileops::DeleteMatchingFiles(kStagedArchiveName);
+  }
 }
 
 Staging StagePayload(HINSTANCE module, std::string_view stagedArchiveName) {

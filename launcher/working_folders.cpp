@@ -12,7 +12,7 @@
 
 namespace launcher {
 
-std::string FindSystemDrive() {
+win32::PathText FindSystemDrive() {
   char windowsFolder[win32::kPathBuffer] = {};
   const UINT length = ::GetWindowsDirectoryA(windowsFolder, win32::kPathBuffer);
   if (length == 0) return DrivePrefixFromWindowsFolder({});
@@ -28,17 +28,17 @@ bool CreateWorkingFolder(std::string_view folder) {
   }
   // A hidden or system folder does not pass this test although it exists; a plain file of that
   // name does.
-  if (PathExists(folder, fileops::kFilesAndFolders)) return true;
-  ShowMessage(UnableToCreateMessage(folder), kSetupCaption, MB_OK);
+  if (fileops::PathExists(folder, fileops::kFilesAndFolders)) return true;
+  ShowMessage(UnableToCreateMessage(folder).view(), kSetupCaption, MB_OK);
   return false;
 }
 
 void CleanProductFolder(std::string_view productFolder) {
-  const std::string folder(productFolder);
+  const win32::PathText pattern = win32::PathText(productFolder).Append("\\*.*");
   // Deleting a file does not disturb the listing in progress.
-  for (std::string name = ListFirst(folder + "\\*.*", fileops::kPlainFiles); !name.empty();
-       name = ListNext()) {
-    DeleteMatchingFiles(folder + "\\" + name);
+  for (fileops::ListedName name = fileops::ListFirst(pattern.view(), fileops::kPlainFiles);
+       !name.empty(); name = fileops::ListNext()) {
+    fileops::DeleteMatchingFiles(win32::PathText(productFolder).Append('\\').Append(name.view()).view());
   }
 }
 

@@ -3,12 +3,12 @@
 
 #include <commctrl.h>
 
-#include <string>
-
 #include "progress/progress_layout.h"
 #include "progress/progress_reporting.h"
 #include "win32/ansi.h"
 #include "win32/fixed_text.h"
+
+namespace progress {
 
 std::atomic<HWND> progressWindow{nullptr};
 std::atomic<HWND> progressBar{nullptr};
@@ -27,12 +27,12 @@ bool IsRealWindowWord(HWND window) { return window != nullptr && window != kProg
 HWND StartProgressWindow(HWND parent) {
   // Stored before the thread exists; creating the thread orders it before the thread's stores.
   progressWindow.store(kProgressStarting, std::memory_order_relaxed);
-  const HANDLE thread = ::CreateThread(nullptr, progress::kThreadStackSize, ProgressWindowThread,
+  const HANDLE thread = ::CreateThread(nullptr, kThreadStackSize, ProgressWindowThread,
                                        parent, 0, nullptr);
   progressThread.store(thread, std::memory_order_release);
   if (thread == nullptr) {
-    const std::wstring text = win32::AnsiToWide(progress::kThreadFailureText);
-    const std::wstring caption = win32::AnsiToWide(progress::kThreadFailureCaption);
+    const win32::WidePath text = win32::AnsiToWide(kThreadFailureText);
+    const win32::WidePath caption = win32::AnsiToWide(kThreadFailureCaption);
     ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
     return nullptr;
   }
@@ -55,7 +55,7 @@ int32_t PostProgressPosition(int32_t position) {
   // Without a bar there is nothing to post to; a post to a null window would instead queue a
   // stray message on this (the main) thread.
   if (bar != nullptr) {
-    ::PostMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(progress::BarPosition(position)), 0);
+    ::PostMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(BarPosition(position)), 0);
   }
   return 0;
 }
@@ -75,3 +75,5 @@ BOOL CloseProgressWindow() {
   if (thread == nullptr) return FALSE;
   return ::CloseHandle(thread) ? -1 : FALSE;
 }
+
+}  // namespace progress

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace progress {
+
 // The four words the two threads share. No lock guards them: each is written by one thread and
 // read by the other, with release stores and acquire loads, so the label and bar handles are
 // visible before the window handle that announces them.
@@ -68,3 +70,5 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
 HWND CreateScaledWindow(std::string_view className, std::string_view text, DWORD style, int32_t x,
                         int32_t y, int32_t width, int32_t height, HWND parent, UINT id,
                         HINSTANCE instance, LPVOID creationData);
+
+}  // namespace progress

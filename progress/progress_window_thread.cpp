@@ -3,18 +3,19 @@
 #include <windows.h>
 #include <commctrl.h>
 
-
 #include "progress/progress_geometry.h"
 #include "progress/progress_layout.h"
 #include "progress/progress_window.h"
 #include "win32/fixed_text.h"
 #include "win32/module_instance.h"
 
-static_assert(progress::kWindowStyle == (WS_VISIBLE | WS_CAPTION));
-static_assert((progress::kWindowStyle & (WS_SYSMENU | WS_THICKFRAME)) == 0);
-static_assert(progress::kClassStyle == (CS_HREDRAW | CS_VREDRAW));
-static_assert(progress::kLabel.style == (WS_CHILD | WS_VISIBLE | SS_LEFT));
-static_assert(progress::kBar.style == (WS_CHILD | WS_VISIBLE | PBS_SMOOTH));
+namespace progress {
+
+static_assert(kWindowStyle == (WS_VISIBLE | WS_CAPTION));
+static_assert((kWindowStyle & (WS_SYSMENU | WS_THICKFRAME)) == 0);
+static_assert(kClassStyle == (CS_HREDRAW | CS_VREDRAW));
+static_assert(kLabel.style == (WS_CHILD | WS_VISIBLE | SS_LEFT));
+static_assert(kBar.style == (WS_CHILD | WS_VISIBLE | PBS_SMOOTH));
 
 namespace {
 
@@ -30,11 +31,11 @@ HWND CreateWindowStep(const char* className, const char* text, DWORD style, int3
 
 void RegisterProgressClass(const char* className) {
   WNDCLASSA windowClass = {};
-  windowClass.style = progress::kClassStyle;
+  windowClass.style = kClassStyle;
   windowClass.lpfnWndProc = ProgressWindowProc;
-  windowClass.hInstance = ModuleInstance;
+  windowClass.hInstance = win32::ModuleInstance;
   // A missing icon leaves the class without one; nothing else depends on it.
-  windowClass.hIcon = ::LoadIconA(ModuleInstance, progress::kIconName);
+  windowClass.hIcon = ::LoadIconA(win32::ModuleInstance, kIconName);
   windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(kArrowCursor));
   windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = className;
@@ -42,9 +43,9 @@ void RegisterProgressClass(const char* className) {
   ::RegisterClassA(&windowClass);
 }
 
-HWND CreateControl(HWND window, const progress::ControlLayout& layout) {
+HWND CreateControl(HWND window, const ControlLayout& layout) {
   return CreateScaledWindow(layout.className, "", layout.style, layout.x, layout.y, layout.width,
-                            layout.height, window, layout.id, ModuleInstance, nullptr);
+                            layout.height, window, layout.id, win32::ModuleInstance, nullptr);
 }
 
 }  // namespace
@@ -54,7 +55,7 @@ HWND CreateScaledWindow(std::string_view className, std::string_view text, DWORD
                         HINSTANCE instance, LPVOID creationData) {
   const int32_t cx = ::GetSystemMetrics(SM_CXSCREEN);
   const int32_t cy = ::GetSystemMetrics(SM_CYSCREEN);
-  const progress::Rect scaled = progress::ScaledRect(x, y, width, height, cx, cy);
+  const Rect scaled = ScaledRect(x, y, width, height, cx, cy);
   const win32::FixedText<win32::kControlBuffer> classBuffer(className);
   const win32::FixedText<win32::kControlBuffer> textBuffer(text);
   return CreateWindowStep(classBuffer.c_str(), textBuffer.c_str(), style, scaled.x, scaled.y,
@@ -66,16 +67,16 @@ HWND CreateScaledWindow(std::string_view className, std::string_view text, DWORD
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: {
-      const HWND label = CreateControl(window, progress::kLabel);
+      const HWND label = CreateControl(window, kLabel);
       progressLabel.store(label, std::memory_order_release);
-      const HWND bar = CreateControl(window, progress::kBar);
+      const HWND bar = CreateControl(window, kBar);
       progressBar.store(bar, std::memory_order_release);
       // Queued now, so they reach the bar ahead of any position the main thread posts once it
       // has seen the window's handle. A bar that could not be created gets nothing: a post to a
       // null window would land in this thread's own queue.
       if (bar != nullptr) {
-        ::PostMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(progress::kBarLow, progress::kBarHigh));
-        ::PostMessageA(bar, PBM_SETPOS, progress::kBarFirstPosition, 0);
+        ::PostMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(kBarLow, kBarHigh));
+        ::PostMessageA(bar, PBM_SETPOS, kBarFirstPosition, 0);
       }
       // Last: the main thread takes this store as the sign that both control words are final.
       progressWindow.store(window, std::memory_order_release);
@@ -97,14 +98,14 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 DWORD WINAPI ProgressWindowThread(LPVOID parameter) {
   const HWND parent = static_cast<HWND>(parameter);
-  const win32::FixedText<win32::kClassNameBuffer> className(progress::kClassName);
+  const win32::FixedText<win32::kClassNameBuffer> className(kClassName);
   RegisterProgressClass(className.c_str());
 
-  const progress::Rect rect =
-      progress::ProgressWindowRect(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+  const Rect rect =
+      ProgressWindowRect(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
   const HWND window =
-      CreateWindowStep(className.c_str(), progress::kFirstCaption, progress::kWindowStyle, rect.x,
-                       rect.y, rect.width, rect.height, parent, nullptr, ModuleInstance, nullptr);
+      CreateWindowStep(className.c_str(), kFirstCaption, kWindowStyle, rect.x,
+                       rect.y, rect.width, rect.height, parent, nullptr, win32::ModuleInstance, nullptr);
   if (window == nullptr) {
     // The main thread spins until the word leaves -1: tell it there is no window rather than
     // leave it waiting for ever. (Only -1 is replaced: a handle published by a WM_CREATE that
@@ -127,3 +128,5 @@ DWORD WINAPI ProgressWindowThread(LPVOID parameter) {
   }
   return 1;
 }
+
+}  // namespace progress

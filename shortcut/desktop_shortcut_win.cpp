@@ -4,8 +4,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <string>
-
 #include "shortcut/link_path.h"
 #include "shortcut/shortcut_writer_win.h"
 #include "shortcut/wsh_interfaces.h"
@@ -22,11 +20,11 @@ static_assert(kShellClassContext == 5);
 
 // The desktop folder up to the buffer's first zero byte; "" when the shell wrote nothing. The
 // call's result is not looked at: a failed call leaves the zero-filled buffer empty.
-std::string DesktopFolder() {
+win32::PathText DesktopFolder() {
   win32::FixedText<win32::kPathBuffer> buffer("");
   ::SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, buffer.data());
   const std::string_view written(buffer.c_str(), win32::kPathBuffer);
-  return std::string(written.substr(0, written.find('\0')));
+  return win32::PathText(written.substr(0, written.find('\0')));
 }
 
 }  // namespace
@@ -43,8 +41,8 @@ void CreateDesktopShortcut(std::string_view targetPath, std::string_view working
   }
 
   const std::string_view trimmedFolder = TrimmedFolder(workingFolder);
-  const std::string linkPath = LinkPath(DesktopFolder(), shortcutName);
-  WriteShortcut(*shellObject.get(), linkPath, targetPath, trimmedFolder, shortcutName);
+  const win32::PathText linkPath = LinkPath(DesktopFolder().view(), shortcutName);
+  WriteShortcut(*shellObject.get(), linkPath.view(), targetPath, trimmedFolder, shortcutName);
   // The shortcut object is released inside WriteShortcut, the shell object here: in that order.
 }
 

@@ -7,17 +7,15 @@ std::string_view TrimmedFolder(std::string_view folder) {
   return folder;
 }
 
-std::string LinkPath(std::string_view desktopFolder, std::string_view shortcutName) {
-  std::string path(TrimmedFolder(desktopFolder));
-  path += '\\';
-  path += shortcutName;
-  path += kLinkExtension;
+win32::PathText LinkPath(std::string_view desktopFolder, std::string_view shortcutName) {
+  win32::PathText path(TrimmedFolder(desktopFolder));
+  path.Append('\\').Append(shortcutName).Append(kLinkExtension);
   return path;
 }
 
-std::wstring IconLocation(std::wstring_view wideTargetPath) {
-  std::wstring location(wideTargetPath);
-  location += kIconSuffix;
+win32::WideText<win32::kLongPath> IconLocation(std::wstring_view wideTargetPath) {
+  win32::WideText<win32::kLongPath> location(wideTargetPath);
+  location.Append(kIconSuffix);
   return location;
 }
 

@@ -1,7 +1,5 @@
 #include "shortcut/shortcut_writer_win.h"
 
-#include <string>
-
 #include "shortcut/link_path.h"
 #include "win32/ansi.h"
 #include "win32/com.h"
@@ -13,7 +11,7 @@ namespace {
 // A BSTR for one method call: as a temporary in the call's argument list it is freed as soon
 // as the call returns.
 win32::UniqueBstr CallText(std::string_view ansiText) {
-  return win32::UniqueBstr::FromWide(win32::AnsiToWide(ansiText));
+  return win32::UniqueBstr::FromWide(win32::AnsiToWide(ansiText).view());
 }
 
 }  // namespace
@@ -33,8 +31,8 @@ void WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::strin
   shortcutObject->put_Description(CallText(shortcutName).get());
   shortcutObject->put_WorkingDirectory(CallText(trimmedFolder).get());
   shortcutObject->put_Arguments(CallText("").get());
-  const std::wstring iconLocation = IconLocation(win32::AnsiToWide(targetPath));
-  shortcutObject->put_IconLocation(win32::UniqueBstr::FromWide(iconLocation).get());
+  const auto iconLocation = IconLocation(win32::AnsiToWide(targetPath).view());
+  shortcutObject->put_IconLocation(win32::UniqueBstr::FromWide(iconLocation.view()).get());
   shortcutObject->put_RelativePath(CallText(trimmedFolder).get());
   shortcutObject->put_TargetPath(CallText(targetPath).get());
   shortcutObject->put_WindowStyle(kNormalWindow);

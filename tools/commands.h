@@ -7,10 +7,10 @@
 
 #include "archive/format.h"
 
-namespace eek::pack {
+namespace tools {
 
 // Packs FILEs (each named by its base name) into ARCHIVE.
-int CreateArchive(const std::string& archive, const std::vector<std::string>& files, Layout layout);
+int CreateArchive(const std::string& archive, const std::vector<std::string>& files, archive::Layout layout);
 
 // Prints the layout, then one line per entry: name, compressed size, decoded size.
 int ListArchive(const std::string& archive);
@@ -22,4 +22,4 @@ int ExtractArchive(const std::string& archive, const std::string& folder);
 // Prints "eekpack: error: MESSAGE" on stderr.
 void ReportError(const std::string& message);
 
-}  // namespace eek::pack
+}  // namespace tools

@@ -2,14 +2,16 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_writer.h"
-#include "archive/encoder.h"
+#include "tools/archive_writer.h"
+#include "tools/encoder.h"
 #include "archive/entry_name.h"
 #include "tools/commands.h"
 #include "tools/posix_files.h"
 #include "tools/terminal_progress.h"
 
-namespace eek::pack {
+namespace tools {
+
+using namespace archive;
 
 namespace {
 
@@ -29,7 +31,7 @@ std::string NameProblem(const std::string& name, Layout layout) {
   // The reader trims blanks, so the entry would come out under another name.
   if (!name.empty() && (name.front() == ' ' || name.back() == ' '))
     return "name begins or ends with a blank: \"" + name + "\"";
-  if (!IsPlainFileName(CleanEntryName(name, layout))) {
+  if (!IsPlainFileName(CleanEntryName(name, layout).view())) {
     return "not a plain file name: \"" + name +
            "\" (no device names, control characters or any of \\ / : < > \" | ? *, and no "
            "trailing dot)";
@@ -76,7 +78,7 @@ int CreateArchive(const std::string& archivePath, const std::vector<std::string>
       continue;
     }
     // The reader upper-cases names, so names equal but for case would land on one file.
-    const auto [where, fresh] = byCleanName.emplace(CleanEntryName(name, layout), path);
+    const auto [where, fresh] = byCleanName.emplace(CleanEntryName(name, layout).view(), path);
     if (!fresh) {
       ReportError("duplicate entry name: " + path + " and " + where->second);
       ok = false;
@@ -114,4 +116,4 @@ int CreateArchive(const std::string& archivePath, const std::vector<std::string>
   return 0;
 }
 
-}  // namespace eek::pack
+}  // namespace tools

@@ -25,13 +25,13 @@ constexpr const char* kUsage =
     "error. A progress bar is drawn on stderr when it is a terminal.\n";
 
 int UsageError(const std::string& message) {
-  eek::pack::ReportError(message);
+  tools::ReportError(message);
   std::fputs("try: eekpack --help\n", stderr);
   return 2;
 }
 
 int Create(const std::vector<std::string>& args) {
-  eek::Layout layout = eek::Layout::kHeader10;
+  archive::Layout layout = archive::Layout::kHeader10;
   std::vector<std::string> operands;
   bool optionsEnded = false;
   for (std::size_t k = 0; k < args.size(); ++k) {
@@ -47,9 +47,9 @@ int Create(const std::vector<std::string>& args) {
         value = arg.substr(std::strlen("--layout="));
       }
       if (value == "1") {
-        layout = eek::Layout::kHeader20;
+        layout = archive::Layout::kHeader20;
       } else if (value == "2") {
-        layout = eek::Layout::kHeader10;
+        layout = archive::Layout::kHeader10;
       } else {
         return UsageError("unknown layout \"" + value + "\" (1 or 2)");
       }
@@ -61,7 +61,7 @@ int Create(const std::vector<std::string>& args) {
   }
   if (operands.empty()) return UsageError("create needs an ARCHIVE and FILEs");
   const std::vector<std::string> files(operands.begin() + 1, operands.end());
-  return eek::pack::CreateArchive(operands[0], files, layout);
+  return tools::CreateArchive(operands[0], files, layout);
 }
 
 }  // namespace
@@ -84,19 +84,21 @@ int main(int argc, char** argv) {
   if (command == "create") return Create(args);
   if (command == "list") {
     if (args.size() != 1) return UsageError("list needs exactly one ARCHIVE");
-    return eek::pack::ListArchive(args[0]);
+    return tools::ListArchive(args[0]);
   }
   if (command == "extract") {
     if (args.empty() || args.size() > 2) return UsageError("extract needs an ARCHIVE and at most one DIR");
-    return eek::pack::ExtractArchive(args[0], args.size() == 2 ? args[1] : ".");
+    return tools::ExtractArchive(args[0], args.size() == 2 ? args[1] : ".");
   }
   return UsageError("unknown command \"" + command + "\"");
 }
 
-namespace eek::pack {
+namespace tools {
+
+using namespace archive;
 
 void ReportError(const std::string& message) {
   std::fprintf(stderr, "eekpack: error: %s\n", message.c_str());
 }
 
-}  // namespace eek::pack
+}  // namespace tools

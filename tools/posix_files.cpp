@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <limits>
 
-namespace eek::pack {
+namespace tools {
+
+using namespace archive;
 
 namespace {
 
@@ -187,4 +189,4 @@ bool EnsureFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
-}  // namespace eek::pack
+}  // namespace tools

@@ -8,7 +8,7 @@
 
 #include "archive/byte_io.h"
 
-namespace eek::pack {
+namespace tools {
 
 // Reads a regular file of at most INT32_MAX bytes. On failure `error` says why, in words
 // that follow the path ("cannot read x: No such file or directory").
@@ -19,7 +19,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
                          std::string& error);
 
 // An archive file open for reading.
-class FileSource final : public ByteSource {
+class FileSource final : public archive::ByteSource {
  public:
   FileSource() = default;
   ~FileSource() override;
@@ -40,7 +40,7 @@ class FileSource final : public ByteSource {
 // Writes each entry as DIR/NAME, replacing an earlier file of that name (a symbolic link of
 // that name is replaced, never followed). Failures are kept, not fatal: the walk goes on, as
 // the launcher's does, and the caller reports them at the end.
-class FolderSink final : public EntrySink {
+class FolderSink final : public archive::EntrySink {
  public:
   explicit FolderSink(std::string folder) : folder_(std::move(folder)) {}
   ~FolderSink() override;
@@ -66,4 +66,4 @@ class FolderSink final : public EntrySink {
 // Makes `folder` unless it exists as a folder already.
 bool EnsureFolder(const std::string& folder, std::string& error);
 
-}  // namespace eek::pack
+}  // namespace tools

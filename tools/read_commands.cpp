@@ -8,7 +8,9 @@
 #include "tools/posix_files.h"
 #include "tools/terminal_progress.h"
 
-namespace eek::pack {
+namespace tools {
+
+using namespace archive;
 
 namespace {
 
@@ -30,7 +32,7 @@ std::string Printable(std::string_view name) {
 
 // Collects what a walk saw: the first sign of damage, and the entries it skipped. With
 // `listing` set, it prints a line per record.
-class Findings final : public WalkObserver {
+class Findings final : public archive::WalkObserver {
  public:
   explicit Findings(bool listing) : listing_(listing) {}
 
@@ -71,7 +73,7 @@ class Findings final : public WalkObserver {
   bool listing_;
 };
 
-class NoProgress final : public ProgressReport {
+class NoProgress final : public archive::ProgressReport {
  public:
   void PercentChanged(int32_t) override {}
 };
@@ -142,4 +144,4 @@ int ExtractArchive(const std::string& path, const std::string& folder) {
   return status;
 }
 
-}  // namespace eek::pack
+}  // namespace tools

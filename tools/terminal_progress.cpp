@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "archive/percent.h"
+namespace tools {
 
-namespace eek::pack {
+using namespace archive;
 
 TerminalProgress::TerminalProgress() : enabled_(::isatty(STDERR_FILENO) == 1) {}
 
@@ -20,7 +20,9 @@ void TerminalProgress::Show(int32_t percent) {
   line.append(static_cast<std::size_t>(filled), '#');
   line.append(static_cast<std::size_t>(kWidth - filled), '.');
   line += ']';
-  line += PercentText(percent);
+  line += ' ';
+  line += std::to_string(percent);
+  line += " %";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   drawn_ = true;
@@ -31,4 +33,4 @@ void TerminalProgress::Finish() {
   drawn_ = false;
 }
 
-}  // namespace eek::pack
+}  // namespace tools

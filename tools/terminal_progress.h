@@ -5,9 +5,9 @@
 
 #include "archive/byte_io.h"
 
-namespace eek::pack {
+namespace tools {
 
-class TerminalProgress final : public ProgressReport {
+class TerminalProgress final : public archive::ProgressReport {
  public:
   TerminalProgress();
   void PercentChanged(int32_t percent) override { Show(percent); }
@@ -20,4 +20,4 @@ class TerminalProgress final : public ProgressReport {
   bool drawn_ = false;
 };
 
-}  // namespace eek::pack
+}  // namespace tools

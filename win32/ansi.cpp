@@ -4,24 +4,19 @@
 
 namespace win32 {
 
-std::wstring AnsiToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int wide = ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), size, nullptr, 0);
-  if (wide <= 0) return {};
-  std::wstring result(static_cast<size_t>(wide), L'\0');
-  ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), size, result.data(), wide);
-  return result;
+std::size_t ConvertAnsiToWide(std::string_view text, wchar_t* out, std::size_t capacity) {
+  if (text.empty() || text.size() > 0x7FFFFFFF || capacity > 0x7FFFFFFF) return 0;
+  const int written = ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(),
+                                            static_cast<int>(text.size()), out,
+                                            static_cast<int>(capacity));
+  return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
-std::string WideToAnsi(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string result(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, result.data(), bytes, nullptr, nullptr);
-  return result;
+std::size_t ConvertWideToAnsi(std::wstring_view text, char* out, std::size_t capacity) {
+  if (text.empty() || text.size() > 0x7FFFFFFF || capacity > 0x7FFFFFFF) return 0;
+  const int written = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                            out, static_cast<int>(capacity), nullptr, nullptr);
+  return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
 }  // namespace win32

@@ -1,3 +1,7 @@
 #include "win32/module_instance.h"
 
+namespace win32 {
+
 HINSTANCE ModuleInstance = nullptr;
+
+}  // namespace win32

@@ -5,4 +5,8 @@
 
 #include <windows.h>
 
+namespace win32 {
+
 extern HINSTANCE ModuleInstance;
+
+}  // namespace win32

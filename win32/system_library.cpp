@@ -1,6 +1,6 @@
 #include "win32/system_library.h"
 
-#include <string>
+#include "win32/fixed_text.h"
 
 namespace win32 {
 
@@ -22,12 +22,12 @@ void RestrictDllSearchToSystemFolder() {
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   // A full path is never searched for, so this is safe with or without the search flags.
-  wchar_t folder[MAX_PATH] = {};
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  WideText<MAX_PATH> path;
+  const UINT length = ::GetSystemDirectoryW(path.data(), MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  std::wstring path(folder, length);
-  path += L'\\';
-  path += name;
+  path.SetLength(length);
+  path.Append(L'\\').Append(name);
+  if (path.cut()) return nullptr;
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 

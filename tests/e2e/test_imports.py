@@ -11,6 +11,46 @@ import harness
 
 # KnownDLLs: never looked up beside the program.
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "msvcrt.dll"}
+# Functions that the system DLLs of Windows XP (SP3) export, among them all the launcher may
+# import. The program must load on any NT system so that its own platform test, not the loader,
+# refuses a system; anything newer is looked up at run time (SetDefaultDllDirectories). A new
+# import goes here only once it is known to be in XP's DLL.
+XP_EXPORTS = {
+    "kernel32.dll": {
+        "CloseHandle", "CreateDirectoryW", "CreateFileA", "CreateFileW", "CreateMutexW",
+        "CreateProcessW", "CreateThread", "DeleteCriticalSection", "DeleteFileW",
+        "EnterCriticalSection", "ExitProcess", "FindClose", "FindFirstFileW", "FindNextFileW",
+        "FindResourceA", "FormatMessageW", "FreeLibrary", "GetCurrentProcess",
+        "GetCurrentThreadId", "GetFileAttributesW", "GetFileSize", "GetLastError",
+        "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetProcessHeap",
+        "GetStartupInfoA", "GetSystemDirectoryW", "GetVersionExA", "GetWindowsDirectoryA",
+        "HeapAlloc", "HeapFree", "InitializeCriticalSection", "LeaveCriticalSection",
+        "LoadLibraryA", "LoadLibraryExW", "LoadResource", "LocalFree", "LockResource",
+        "MultiByteToWideChar", "ReadFile", "RemoveDirectoryW", "SetCurrentDirectoryW",
+        "SetEndOfFile", "SetErrorMode", "SetFileAttributesW", "SetFilePointer",
+        "SetUnhandledExceptionFilter", "SizeofResource", "Sleep", "TlsGetValue",
+        "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte",
+        "WriteFile",
+    },
+    "user32.dll": {
+        "BeginPaint", "CharUpperBuffA", "CreateWindowExA", "DefWindowProcA", "DispatchMessageA",
+        "EndPaint", "FindWindowA", "GetDesktopWindow", "GetMessageA", "GetSysColorBrush",
+        "GetSystemMetrics", "IsWindow", "LoadCursorA", "LoadIconA", "MessageBoxA", "MessageBoxW",
+        "PostMessageA", "PostQuitMessage", "RegisterClassA", "SetForegroundWindow",
+        "SetWindowTextA", "ShowWindow", "TranslateMessage", "UpdateWindow",
+    },
+    "ole32.dll": {"CLSIDFromProgID", "CoCreateInstance", "CoInitialize", "CoUninitialize"},
+    "oleaut32.dll": {"SysAllocStringLen", "SysFreeString"},
+    "shell32.dll": {"SHGetFolderPathA", "ShellExecuteExW"},
+    # The C runtime's start-up and the few string and memory routines the compiler calls.
+    "msvcrt.dll": {
+        "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
+        "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_initterm", "_iob",
+        "_onexit", "abort", "calloc", "exit", "fprintf", "free", "fwrite", "malloc", "memchr",
+        "memcmp", "memcpy", "memmove", "memset", "signal", "strlen", "strncmp", "vfprintf",
+        "wcslen",
+    },
+}
 RT_ICON, RT_RCDATA, RT_GROUP_ICON = 3, 10, 14
 ENGLISH_US = 1033
 
@@ -48,6 +88,15 @@ class LauncherFile(unittest.TestCase):
         self.assertLessEqual(imported, ALLOWED_DLLS)
         delayed = {entry.dll.decode().lower() for entry in getattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])}
         self.assertLessEqual(delayed, ALLOWED_DLLS)
+
+    def test_imports_no_function_that_windows_xp_lacks(self):
+        for entry in self.pe.DIRECTORY_ENTRY_IMPORT:
+            dll = entry.dll.decode().lower()
+            for function in entry.imports:
+                self.assertIsNotNone(function.name, f"{dll}: import by ordinal")
+                name = function.name.decode()
+                self.assertTrue(name in XP_EXPORTS.get(dll, set()),
+                                f"{dll}!{name} is not known to be in Windows XP")
 
     def test_payload_is_rcdata_10_in_english_and_equals_the_archive(self):
         payload = resource(self.pe, RT_RCDATA, 10)

@@ -3,9 +3,11 @@
 
 #include <string>
 
-#include "archive/archive_writer.h"
+#include "tools/archive_writer.h"
 
-namespace eek {
+namespace archive {
+
+using namespace tools;
 namespace {
 
 using ByteVector = std::vector<std::uint8_t>;
@@ -39,4 +41,4 @@ TEST(ArchiveWriter, RefusesWhatTheLayoutCannotHold) {
 }
 
 }  // namespace
-}  // namespace eek
+}  // namespace archive

@@ -8,10 +8,10 @@
 #include "archive/format.h"
 #include "archive/memory_io.h"
 #include "archive/percent.h"
-#include "archive/reference/reference.h"
+#include "tests/oracle/reference.h"
 #include "test_support.h"
 
-namespace eek {
+namespace archive {
 namespace {
 
 using testing::Bytes;
@@ -58,7 +58,7 @@ Decoded DecodeByReference(const ByteVector& stream, std::vector<int32_t> limits 
   archive.insert(archive.end(), stream.begin(), stream.end());
   StingySource source(archive, std::move(limits));
   source.Seek(offset);
-  const auto trace = reference::Decode(
+  const auto trace = oracle::Decode(
       source, offset, offset + static_cast<int64_t>(stream.size()) + dataEndExtra,
       static_cast<int32_t>(archive.size()), 0, 0, ComputePercent);
   Decoded run;
@@ -332,4 +332,4 @@ TEST(DecoderProgress, ReportedAfterEachChunkOnlyWhenTheWholePercentChanges) {
 }
 
 }  // namespace
-}  // namespace eek
+}  // namespace archive

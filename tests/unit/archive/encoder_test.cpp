@@ -5,11 +5,13 @@
 #include <random>
 #include <string>
 
-#include "archive/encoder.h"
-#include "archive/match_finder.h"
-#include "archive/reference/reference.h"
+#include "tools/encoder.h"
+#include "tools/match_finder.h"
+#include "tests/oracle/reference.h"
 
-namespace eek {
+namespace archive {
+
+using namespace tools;
 namespace {
 
 using ByteVector = std::vector<std::uint8_t>;
@@ -54,8 +56,8 @@ ByteVector Patchy(std::size_t size, std::uint32_t seed) {
 }
 
 void ExpectSoundStream(const ByteVector& data, const ByteVector& stream) {
-  ASSERT_EQ(reference::DecodeBytes(stream), data);
-  EXPECT_TRUE(reference::IsEncoderStream(stream, data));
+  ASSERT_EQ(oracle::DecodeBytes(stream), data);
+  EXPECT_TRUE(oracle::IsEncoderStream(stream, data));
 }
 
 TEST(EncoderRoundTrip, SmallAndBoundarySizes) {
@@ -99,7 +101,7 @@ TEST(EncoderOptimality, SameSizeAsTheBruteForceShortestPath) {
     SCOPED_TRACE(::testing::Message() << "trial " << trial << ", " << size << " bytes");
     const ByteVector stream = EncodeEntry(data);
     ExpectSoundStream(data, stream);
-    EXPECT_EQ(stream.size(), reference::OptimalSize(data));
+    EXPECT_EQ(stream.size(), oracle::OptimalSize(data));
   }
 }
 
@@ -112,7 +114,7 @@ TEST(EncoderOptimality, LiteralRunsAndCopiesMeetingAtEveryOffset) {
       SCOPED_TRACE(::testing::Message() << size << " bytes, seed " << seed);
       const ByteVector stream = EncodeEntry(data);
       ExpectSoundStream(data, stream);
-      EXPECT_EQ(stream.size(), reference::OptimalSize(data));
+      EXPECT_EQ(stream.size(), oracle::OptimalSize(data));
     }
   }
   for (std::uint32_t seed = 0; seed < 6; ++seed) {
@@ -120,7 +122,7 @@ TEST(EncoderOptimality, LiteralRunsAndCopiesMeetingAtEveryOffset) {
     SCOPED_TRACE(::testing::Message() << "6000 bytes, seed " << seed);
     const ByteVector stream = EncodeEntry(data);
     ExpectSoundStream(data, stream);
-    EXPECT_EQ(stream.size(), reference::OptimalSize(data));
+    EXPECT_EQ(stream.size(), oracle::OptimalSize(data));
   }
 }
 
@@ -186,4 +188,4 @@ TEST(MatchFinder, NoCopyReachesBeforeTheData) {
 }
 
 }  // namespace
-}  // namespace eek
+}  // namespace archive

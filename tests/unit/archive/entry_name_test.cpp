@@ -1,13 +1,13 @@
-// Entry names: cleaning per layout, the code page 1252 upper-casing, and the plain-name rule
+// Entry names: cleaning per layout, the code page 1252 upper-casing (the system's under Wine), and the plain-name rule
 // that keeps every entry inside the destination folder.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "archive/entry_name.h"
-#include "archive/upper_case.h"
+#include "test_support.h"
 
-namespace eek {
+namespace archive {
 namespace {
 
 TEST(EntryNameCleaning, Layout2TrimsBothEndsLayout1OnlyTheRight) {
@@ -25,7 +25,7 @@ TEST(EntryNameCleaning, UpperCasingFollowsCodePage1252) {
   std::string all;
   for (int c = 0; c < 256; ++c) all.push_back(static_cast<char>(c));
   std::string upper = all;
-  UpperCaseAnsi(upper);
+  testing::SystemUpperCase(upper.data(), upper.size());
   for (int c = 0; c < 256; ++c) {
     const auto got = static_cast<unsigned char>(upper[static_cast<std::size_t>(c)]);
     int expected = c;
@@ -79,4 +79,4 @@ TEST(PlainFileNames, DeviceNamesFailWithOrWithoutExtensionInAnyCase) {
 }
 
 }  // namespace
-}  // namespace eek
+}  // namespace archive

@@ -6,7 +6,7 @@
 
 #include "archive/percent.h"
 
-namespace eek {
+namespace archive {
 namespace {
 
 // Exact rational rounding, half to even, for checking away from ties.
@@ -73,17 +73,5 @@ TEST(Percent, DefinedForEveryInput) {
   EXPECT_EQ(ComputePercent(kMin, kMin), 100);
 }
 
-TEST(PercentText, BlankBeforeNonNegativeNumbersThenBlankAndPercentSign) {
-  EXPECT_EQ(PercentText(42), " 42 %");
-  EXPECT_EQ(PercentText(5), " 5 %");
-  EXPECT_EQ(PercentText(5).size(), 4u);
-  EXPECT_EQ(PercentText(100), " 100 %");
-  EXPECT_EQ(PercentText(100).size(), 6u);
-  EXPECT_EQ(PercentText(0), " 0 %");
-  EXPECT_EQ(PercentText(-3), "-3 %");
-  EXPECT_EQ(PercentText(std::numeric_limits<int32_t>::min()), "-2147483648 %");
-  EXPECT_EQ(PercentText(std::numeric_limits<int32_t>::max()), " 2147483647 %");
-}
-
 }  // namespace
-}  // namespace eek
+}  // namespace archive

@@ -7,8 +7,22 @@
 #include <vector>
 
 #include "archive/byte_io.h"
+#include "archive/entry_name.h"
+#ifdef _WIN32
+#include "win32/upper_case.h"
+#endif
 
-namespace eek::testing {
+namespace archive::testing {
+
+// The upper-casing the tests expect of the walk: the system's under Windows (CharUpperBuffA,
+// as the launcher's sink asks for), code page 1252 elsewhere.
+inline void SystemUpperCase(char* text, std::size_t length) {
+#ifdef _WIN32
+  win32::UpperCaseAnsi(text, length);
+#else
+  UpperCase1252(text, length);
+#endif
+}
 
 // Remembers every entry and every write piece.
 class RecordingSink final : public EntrySink {
@@ -25,6 +39,7 @@ class RecordingSink final : public EntrySink {
     entries.back().pieces.push_back(size);
   }
   void End() override { entries.back().ended = true; }
+  void UpperCase(char* name, std::size_t length) override { SystemUpperCase(name, length); }
 
   std::vector<Entry> entries;
 };
@@ -71,4 +86,4 @@ inline std::vector<std::uint8_t> Bytes(std::string_view text) {
   return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
-}  // namespace eek::testing
+}  // namespace archive::testing

@@ -5,14 +5,16 @@
 #include <cstring>
 #include <random>
 
-#include "archive/archive_writer.h"
-#include "archive/encoder.h"
+#include "tools/archive_writer.h"
+#include "tools/encoder.h"
 #include "archive/entry_name.h"
 #include "archive/memory_io.h"
 #include "archive/walk.h"
 #include "test_support.h"
 
-namespace eek {
+namespace archive {
+
+using namespace tools;
 namespace {
 
 using testing::Bytes;
@@ -331,4 +333,4 @@ TEST(WalkProgress, EveryChangeReportedOnceAndLayout1ReachesAHundred) {
 }
 
 }  // namespace
-}  // namespace eek
+}  // namespace archive

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_writer.h"
+#include "tools/archive_writer.h"
 #include "archive/memory_io.h"
 #include "archive/walk.h"
 
@@ -27,7 +27,7 @@ class Recorder final : public progress::PercentForwarder {
 
 using Seen = std::vector<std::string>;
 
-class DiscardingSink final : public eek::EntrySink {
+class DiscardingSink final : public archive::EntrySink {
  public:
   void Begin(std::string_view) override {}
   void Write(const std::uint8_t*, std::size_t) override {}
@@ -45,17 +45,21 @@ std::vector<std::uint8_t> LiteralArchive(int chunks) {
   stream.resize(static_cast<std::size_t>(chunks) * 2048 - 1);
   stream.back() = 'x';
   std::vector<std::uint8_t> archive;
-  EXPECT_EQ(eek::AppendRecord(archive, eek::Layout::kHeader10, "a.bin", stream, 0), eek::RecordError::kNone);
+  EXPECT_EQ(tools::AppendRecord(archive, archive::Layout::kHeader10, "a.bin", stream, 0), tools::RecordError::kNone);
   return archive;
 }
 
 // What the window is shown over a whole walk of `archive`.
 Seen ShownOverAWalk(const std::vector<std::uint8_t>& archive) {
-  eek::MemorySource source(archive);
+  archive::MemorySource source(archive);
   DiscardingSink sink;
-  Recorder recorder;
-  eek::WalkArchive(source, sink, recorder);
-  return recorder.seen;
+  // The launcher's hand-over from the walk to the window, as in ExtractArchive.
+  struct WalkToRecorder final : archive::ProgressReport {
+    Recorder recorder;
+    void PercentChanged(int32_t percent) override { recorder.PercentChanged(percent); }
+  } report;
+  archive::WalkArchive(source, sink, report);
+  return report.recorder.seen;
 }
 
 TEST(ProgressReporting, EachChangeSetsTheLabelThenPostsThePosition) {
@@ -99,6 +103,22 @@ TEST(ProgressReporting, BarPositionIsAtLeastOneWithNoUpperLimit) {
   EXPECT_EQ(BarPosition(100), 100);
   EXPECT_EQ(BarPosition(150), 150);
   EXPECT_EQ(BarPosition(kMax), kMax);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PercentText, BlankBeforeNonNegativeNumbersThenBlankAndPercentSign) {
+  EXPECT_EQ(progress::PercentText(42).view(), " 42 %");
+  EXPECT_EQ(progress::PercentText(5).view(), " 5 %");
+  EXPECT_EQ(progress::PercentText(5).view().size(), 4u);
+  EXPECT_EQ(progress::PercentText(100).view(), " 100 %");
+  EXPECT_EQ(progress::PercentText(100).view().size(), 6u);
+  EXPECT_EQ(progress::PercentText(0).view(), " 0 %");
+  EXPECT_EQ(progress::PercentText(-3).view(), "-3 %");
+  EXPECT_EQ(progress::PercentText(std::numeric_limits<int32_t>::min()).view(), "-2147483648 %");
+  EXPECT_EQ(progress::PercentText(std::numeric_limits<int32_t>::max()).view(), " 2147483647 %");
 }
 
 }  // namespace

@@ -12,6 +12,15 @@
 
 namespace {
 
+using fileops::DeleteMatchingFiles;
+using fileops::PathExists;
+
+// The listing's names as strings, for comparing.
+std::string ListFirst(const std::string& pattern, std::uint32_t mask) {
+  return std::string(fileops::ListFirst(pattern, mask).view());
+}
+std::string ListNext() { return std::string(fileops::ListNext().view()); }
+
 class FileListing : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -28,6 +28,9 @@ void PrintTo(const Rect& r, std::ostream* out) {
 
 namespace {
 
+using namespace progress;
+using win32::ModuleInstance;
+
 using Clock = std::chrono::steady_clock;
 
 template <typename Predicate>

@@ -1,4 +1,4 @@
-#include "archive/encoder.h"
+#include "tools/encoder.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,9 +8,11 @@
 #include <memory>
 
 #include "archive/format.h"
-#include "archive/match_finder.h"
+#include "tools/match_finder.h"
 
-namespace eek {
+namespace tools {
+
+using namespace archive;
 
 namespace {
 
@@ -193,4 +195,4 @@ std::vector<std::uint8_t> EncodeEntryGreedy(std::span<const std::uint8_t> data) 
   return out;
 }
 
-}  // namespace eek
+}  // namespace tools

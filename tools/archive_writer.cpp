@@ -1,8 +1,10 @@
-#include "archive/archive_writer.h"
+#include "tools/archive_writer.h"
 
 #include <limits>
 
-namespace eek {
+namespace tools {
+
+using namespace archive;
 
 namespace {
 
@@ -51,4 +53,4 @@ RecordError AppendRecord(std::vector<std::uint8_t>& archive, Layout layout, std:
   return RecordError::kNone;
 }
 
-}  // namespace eek
+}  // namespace tools

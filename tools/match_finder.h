@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-namespace eek {
+namespace tools {
 
 // For every position i of `data`, the longest copy that can produce data[i...]: a run of 4 to
 // 131 bytes equal to bytes d = 1..256 places back (d <= i), wholly before i (length <= d).
@@ -17,4 +17,4 @@ namespace eek {
 void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_t> length,
                        std::span<std::uint8_t> distance);
 
-}  // namespace eek
+}  // namespace tools

@@ -1,10 +1,12 @@
-#include "archive/reference/reference.h"
+#include "tests/oracle/reference.h"
 
 #include <algorithm>
 #include <deque>
 #include <limits>
 
-namespace eek::reference {
+namespace oracle {
+
+using namespace archive;
 
 namespace {
 
@@ -176,4 +178,4 @@ std::size_t OptimalSize(std::span<const std::uint8_t> data) {
   return best[N];
 }
 
-}  // namespace eek::reference
+}  // namespace oracle

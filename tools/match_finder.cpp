@@ -1,4 +1,4 @@
-#include "archive/match_finder.h"
+#include "tools/match_finder.h"
 
 #include <algorithm>
 #include <bit>
@@ -7,7 +7,9 @@
 
 #include "archive/format.h"
 
-namespace eek {
+namespace tools {
+
+using namespace archive;
 
 namespace {
 
@@ -122,4 +124,4 @@ void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_
   }
 }
 
-}  // namespace eek
+}  // namespace tools

@@ -8,7 +8,7 @@
 
 #include "archive/format.h"
 
-namespace eek {
+namespace tools {
 
 enum class RecordError {
   kNone,
@@ -21,7 +21,7 @@ enum class RecordError {
 // Appends a record holding `name` (stored as given; the reader cleans it) and the compressed
 // `stream` of an entry of `decodedSize` bytes. On an error nothing is appended.
 // Layout 1 pads the name with blanks to 12 bytes and writes the end position right-aligned.
-RecordError AppendRecord(std::vector<std::uint8_t>& archive, Layout layout, std::string_view name,
+RecordError AppendRecord(std::vector<std::uint8_t>& archive, archive::Layout layout, std::string_view name,
                          std::span<const std::uint8_t> stream, int64_t decodedSize);
 
-}  // namespace eek
+}  // namespace tools

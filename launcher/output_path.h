@@ -3,11 +3,13 @@
 // resolves against the current folder). Portable, tested natively.
 #pragma once
 
-#include <string>
 #include <string_view>
 
-namespace eek {
+#include "win32/fixed_text.h"
 
-std::string OutputPath(std::string_view destinationFolder, std::string_view name);
+namespace launcher {
 
-}  // namespace eek
+// A path too long for the buffer comes back marked cut().
+win32::PathText OutputPath(std::string_view destinationFolder, std::string_view name);
+
+}  // namespace launcher

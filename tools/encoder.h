@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-namespace eek {
+namespace tools {
 
 // The smallest stream under the format's rules: an optimal parse over literal runs of 1 to 128
 // bytes (1 + n bytes each) and copies of 4 to 131 bytes from the last 256 output bytes (2 bytes
@@ -18,4 +18,4 @@ std::vector<std::uint8_t> EncodeEntry(std::span<const std::uint8_t> data);
 // literal bytes), for comparison with the optimal one.
 std::vector<std::uint8_t> EncodeEntryGreedy(std::span<const std::uint8_t> data);
 
-}  // namespace eek
+}  // namespace tools

@@ -8,7 +8,7 @@
 
 #include "archive/byte_io.h"
 
-namespace eek::reference {
+namespace oracle {
 
 // What one entry's decoding did, as the outside sees it.
 struct DecodeTrace {
@@ -22,7 +22,7 @@ struct DecodeTrace {
 // bytes and a history that is trimmed after every token. `archive` stands at dataStart.
 // Percentages come from `percent` (ComputePercent has tests of its own).
 using PercentFunction = int32_t (*)(int32_t bytesCounted, int32_t totalBytes);
-DecodeTrace Decode(ByteSource& archive, int64_t dataStart, int64_t dataEnd, int32_t totalBytes,
+DecodeTrace Decode(archive::ByteSource& archive, int64_t dataStart, int64_t dataEnd, int32_t totalBytes,
                    int32_t bytesCounted, int32_t lastPercent, PercentFunction percent);
 
 // The bytes a stream decodes to (no reads cut short).
@@ -36,4 +36,4 @@ bool IsEncoderStream(std::span<const std::uint8_t> stream, std::span<const std::
 // position (shortest path; quadratic-ish, for small inputs only).
 std::size_t OptimalSize(std::span<const std::uint8_t> data);
 
-}  // namespace eek::reference
+}  // namespace oracle

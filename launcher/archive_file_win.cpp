@@ -1,14 +1,16 @@
-#include "archive/archive_file_win.h"
+#include "launcher/archive_file_win.h"
 
-#include "archive/output_path.h"
+#include "launcher/output_path.h"
 #include "fileops/file_listing.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
+#include "win32/upper_case.h"
 
-namespace eek {
+namespace launcher {
 
 win32::UniqueFile OpenRawFile(std::string_view path) {
-  const std::wstring wide = win32::AnsiToWide(path);
+  const win32::WidePath wide = win32::AnsiToWide(path);
+  if (wide.empty()) return {};
   win32::QuietErrorMode quiet;
   win32::UniqueFile file(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -52,14 +54,15 @@ bool HasContent(HANDLE file) {
 }  // namespace
 
 void EntryFiles::Begin(std::string_view name) {
-  const std::string path = OutputPath(destinationFolder_, name);
-  output_ = OpenRawFile(path);
+  const win32::PathText path = OutputPath(destinationFolder_.view(), name);
+  if (path.cut()) return;
+  output_ = OpenRawFile(path.view());
   if (!output_ || !HasContent(output_.get())) return;  // a new or empty file is written as it is
 
   // An earlier file with content is deleted and opened anew.
   output_.reset();
-  DeleteMatchingFiles(path);
-  output_ = OpenRawFile(path);
+  fileops::DeleteMatchingFiles(path.view());
+  output_ = OpenRawFile(path.view());
   if (!output_ || !HasContent(output_.get())) return;
 
   // It could not be deleted (hidden or system; a read-only one does not open for writing):
@@ -79,4 +82,6 @@ void EntryFiles::Write(const std::uint8_t* data, std::size_t size) {
 
 void EntryFiles::End() { output_.reset(); }
 
-}  // namespace eek
+void EntryFiles::UpperCase(char* name, std::size_t length) { win32::UpperCaseAnsi(name, length); }
+
+}  // namespace launcher
