@@ -2,10 +2,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/archive_writer.h"
-#include "tools/encoder.h"
 #include "archive/entry_name.h"
+#include "launcher/texts.h"
+#include "tools/archive_writer.h"
 #include "tools/commands.h"
+#include "tools/encoder.h"
 #include "tools/posix_files.h"
 #include "tools/terminal_progress.h"
 
@@ -14,6 +15,13 @@ namespace tools {
 using namespace archive;
 
 namespace {
+
+// The launcher writes each entry to "C:\Tarnby Setup\TarLoom64\NAME" through a MAX_PATH
+// buffer (259 bytes and a NUL): a longer name could not be installed.
+constexpr std::size_t kMaxPath = 260;
+constexpr std::size_t kLongestInstalledName =
+    kMaxPath - 1 - launcher::kDefaultDrive.size() - launcher::kProductFolderName.size() - 1;
+static_assert(kLongestInstalledName == 233);
 
 std::string BaseName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -27,6 +35,11 @@ std::string NameProblem(const std::string& name, Layout layout) {
   if (name.size() > longest) {
     return "name too long for layout " + std::to_string(static_cast<int>(layout)) + " (" +
            std::to_string(longest) + " bytes at most): " + name;
+  }
+  if (name.size() > kLongestInstalledName) {
+    return "name too long to install (" + std::to_string(kLongestInstalledName) +
+           " bytes at most, so that " + std::string(launcher::kDefaultDrive) +
+           std::string(launcher::kProductFolderName) + "\\NAME fits MAX_PATH): " + name;
   }
   // The reader trims blanks, so the entry would come out under another name.
   if (!name.empty() && (name.front() == ' ' || name.back() == ' '))

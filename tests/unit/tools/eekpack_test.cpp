@@ -211,6 +211,8 @@ TEST_F(Eekpack, InputMistakesGiveOneLineErrorsAndNoArchive) {
   Spit(Path("back\\slash"), "slash");
   Spit(Path("OK.TXT"), "twin");
   Spit(Path(" blank"), "blank");
+  Spit(Path(std::string(233, 'n')), "fits");
+  Spit(Path(std::string(234, 'n')), "one byte past MAX_PATH once installed");
   struct Case {
     std::vector<std::string> args;
     std::string words;
@@ -222,6 +224,7 @@ TEST_F(Eekpack, InputMistakesGiveOneLineErrorsAndNoArchive) {
       {{"create", "x.eek", "co:lon"}, "not a plain file name"},
       {{"create", "x.eek", "back\\slash"}, "not a plain file name"},
       {{"create", "x.eek", " blank"}, "blank"},
+      {{"create", "x.eek", std::string(234, 'n')}, "name too long to install (233 bytes at most"},
       {{"create", "x.eek", "ok.txt", "OK.TXT"}, "duplicate entry name"},
       {{"create", "x.eek", "."}, "not a plain file name"},
       {{"create", "x.eek"}, "no input files"},
@@ -234,6 +237,7 @@ TEST_F(Eekpack, InputMistakesGiveOneLineErrorsAndNoArchive) {
     EXPECT_NE(result.err.find(c.words), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(Path("x.eek"))) << c.words;
   }
+  EXPECT_EQ(Run({"create", "x.eek", std::string(233, 'n')}).status, 0);
   // A folder given as an input.
   fs::create_directory(Path("folder"));
   EXPECT_EQ(Run({"create", "x.eek", "folder"}).status, 1);
