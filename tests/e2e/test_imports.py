@@ -51,7 +51,7 @@ XP_EXPORTS = {
         "wcslen",
     },
 }
-RT_ICON, RT_RCDATA, RT_GROUP_ICON = 3, 10, 14
+RT_ICON, RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 3, 10, 14, 24
 ENGLISH_US = 1033
 
 
@@ -102,6 +102,16 @@ class LauncherFile(unittest.TestCase):
         payload = resource(self.pe, RT_RCDATA, 10)
         self.assertEqual(list(payload), [ENGLISH_US])
         self.assertEqual(payload[ENGLISH_US], self.payload)
+
+    def test_manifest_runs_it_as_the_invoker_on_windows_7_to_11_with_common_controls_6(self):
+        manifest = resource(self.pe, RT_MANIFEST, 1)
+        self.assertEqual(list(manifest), [ENGLISH_US])
+        text = manifest[ENGLISH_US].decode("utf-8")
+        self.assertIn('requestedExecutionLevel level="asInvoker"', text)
+        for windows in ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                        "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
+            self.assertIn(windows, text)
+        self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', " ".join(text.split()))
 
     def test_icon_group_tarnby_holds_one_32x32_16_colour_image(self):
         group = resource(self.pe, RT_GROUP_ICON, "TARNBY")
