@@ -1,6 +1,8 @@
 #include "launcher/message_box.h"
 
+#include "launcher/texts.h"
 #include "win32/ansi.h"
+#include "win32/system_error.h"
 
 namespace launcher {
 
@@ -8,6 +10,14 @@ void ShowMessage(std::string_view text, std::string_view caption, UINT type) {
   const win32::WidePath wideText = win32::AnsiToWide(text);
   const win32::WidePath wideCaption = win32::AnsiToWide(caption);
   ::MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), type);
+}
+
+void ShowFailure(std::string_view what, DWORD error) {
+  // The reason is the system's own text, in the user's language: it is added as UTF-16.
+  win32::WideText<win32::kLongPath + 600> text(win32::AnsiToWide(what).view());
+  text.Append(L": ").Append(win32::SystemErrorText(error).view());
+  const win32::WidePath caption = win32::AnsiToWide(kSetupCaption);
+  ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
 }
 
 }  // namespace launcher

@@ -10,4 +10,8 @@ namespace launcher {
 // MessageBoxW, the text and caption converted from the ANSI code page.
 void ShowMessage(std::string_view text, std::string_view caption, UINT type);
 
+// A box captioned "Tarnby TarLoom64 Setup" (OK button, no icon) saying `what` failed and the
+// system's reason for `error`: `what` + ": " + the reason.
+void ShowFailure(std::string_view what, DWORD error);
+
 }  // namespace launcher

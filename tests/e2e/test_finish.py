@@ -117,7 +117,8 @@ class FullRun(FinishChecks):
 
 
 class PayloadWithoutSetup(FinishChecks):
-    """A payload that holds no setup.exe: the notice all the same, then nothing more."""
+    """A payload that holds no setup.exe: the notice all the same, then a message that the
+    installer could not be started, naming it and the system's reason."""
 
     @classmethod
     def setUpClass(cls):
@@ -134,9 +135,15 @@ class PayloadWithoutSetup(FinishChecks):
         launcher = bench.make_variant("no-setup.exe", payload=archive)
         cls.result = bench.run_case("finish-payload-without-setup", launcher=launcher)
 
-    def test_notice_then_exit_code_1_and_no_other_message(self):
+    def test_notice_then_the_failed_start_said_and_exit_code_1(self):
         self.assertEqual(self.result.exit_code, 1, self.result.describe())
-        self.assert_only_the_notice(self.result)
+        boxes = [(b.caption, b.text) for b in self.result.boxes]
+        self.assertEqual(len(boxes), 2, self.result.describe())
+        self.assertEqual(boxes[0], (NOTICE_CAPTION, NOTICE_TEXT))
+        caption, text = boxes[1]
+        self.assertEqual(caption, "Tarnby TarLoom64 Setup")
+        named = 'Unable to start "' + INSTALLER + '": '
+        self.assertTrue(text.startswith(named) and len(text) > len(named), text)
 
     def test_unpacking_happened_and_nothing_was_started(self):
         unpacked = {p.name for p in self.result.path(PRODUCT_FOLDER).iterdir()}

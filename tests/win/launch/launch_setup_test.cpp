@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -206,16 +207,57 @@ TEST_F(LaunchSetupTest, DoesNotWaitForTheInstaller) {
   EXPECT_FALSE(WaitForRecord(L"C:\\Lingering\\setup-run.txt").empty()) << "setup.exe did not run";
 }
 
-TEST_F(LaunchSetupTest, MissingInstallerStartsNothingAndReturns) {
+// Answers the first box captioned "Tarnby TarLoom64 Setup" within the time, returning its text
+// ("" when none came).
+std::wstring AnswerSetupBox(DWORD timeoutMs = 15000) {
+  const DWORD start = ::GetTickCount();
+  HWND box = nullptr;
+  while ((box = ::FindWindowW(L"#32770", L"Tarnby TarLoom64 Setup")) == nullptr) {
+    if (::GetTickCount() - start > timeoutMs) return {};
+    ::Sleep(5);
+  }
+  wchar_t text[1024] = {};
+  ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  return text;
+}
+
+TEST_F(LaunchSetupTest, MissingInstallerIsSaidNamingItsPathAndNothingElseStarts) {
   ASSERT_TRUE(::DeleteFileW(kInstaller));
   // Even with a C:\Tarnby.exe to fall back on, nothing else is started in its place.
   ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
+  std::wstring said;
+  std::thread watcher([&said] { said = AnswerSetupBox(); });
   launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+  watcher.join();
+  const std::wstring named = L"Unable to start \"C:\\Tarnby Setup\\TarLoom64\\setup.exe\": ";
+  EXPECT_EQ(said.substr(0, named.size()), named);
+  EXPECT_GT(said.size(), named.size()) << "no reason given";
   EXPECT_EQ(CurrentFolder(), kProductFolder);
   ::Sleep(1000);
   EXPECT_FALSE(Exists(kRecord));
   EXPECT_FALSE(Exists(kTrapRecord));
   ::DeleteFileW(kTrapProgram);
+}
+
+// Windows' answer when the installer asks for administrator rights and the launcher has none;
+// Wine never gives it.
+BOOL WINAPI CreateProcessNeedingElevation(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES,
+                                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
+                                          LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
+  ::SetLastError(740);  // ERROR_ELEVATION_REQUIRED, which these headers lack
+  return FALSE;
+}
+
+TEST_F(LaunchSetupTest, AnInstallerNeedingElevationIsStartedThroughTheShellInTheProductFolder) {
+  ::SetCurrentDirectoryW(L"C:\\windows");
+  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64", CreateProcessNeedingElevation);
+
+  const Record record = WaitForRecord(kRecord);
+  ASSERT_FALSE(record.empty()) << "setup.exe did not run";
+  EXPECT_EQ(record.at(L"module_path"), kInstaller);
+  EXPECT_EQ(record.at(L"current_folder"), kProductFolder);
+  EXPECT_EQ(record.at(L"show_window"), L"1");
 }
 
 }  // namespace
