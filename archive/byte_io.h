@@ -42,6 +42,9 @@ class EntrySink {
   // the walk decides whether it is a plain file name. Code page 1252 unless a sink says
   // otherwise (the launcher asks Windows, so the machine's code page decides).
   virtual void UpperCase(char* name, std::size_t length) { UpperCase1252(name, length); }
+  // True once the sink can write no more (a full disk, say): the walk then ends after the
+  // entry in progress. A sink that keeps going after failures never says so.
+  virtual bool Failed() const { return false; }
 };
 
 // Receives the whole percentage of the unpacking each time it changes (never for 0 %).

@@ -125,6 +125,10 @@ void WalkArchive(ByteSource& source, EntrySink& entries, ProgressReport& report,
     record.outcome = ExtractEntry(archive, record.dataStart, record.dataEnd, out, progress);
     if (out != nullptr) out->End();
     observer.Record(record);
+    if (out != nullptr && out->Failed()) {
+      observer.Ended(WalkEnd::kSinkFailed);
+      return;
+    }
 
     // The next record starts where this one's data ends.
     const int64_t next = record.dataEnd;

@@ -29,7 +29,8 @@ namespace archive {
 // - when the next record position is not beyond the current record's offset (a layout-1 end
 //   position at or below the record, or a layout-2 compressed size negative enough to point
 //   back): the entry of that record is still handled, then the walk stops instead of going
-//   round the same records without end.
+//   round the same records without end;
+// - after an entry written to a sink that has Failed().
 // Sizes are read as signed 32-bit values; positions are computed in 64 bits, so no size can
 // make them wrap.
 void WalkArchive(ByteSource& archive, EntrySink& entries, ProgressReport& progress);
@@ -40,6 +41,7 @@ enum class WalkEnd {
   kShortRead,     // a read came up short
   kPastEnd,       // a record claimed data beyond the archive's end
   kNotForward,    // a record's next position did not lie beyond its own offset
+  kSinkFailed,    // the sink could write no more
 };
 
 // One record as the walk saw it, after its entry was handled.

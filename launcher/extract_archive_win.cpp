@@ -1,8 +1,7 @@
 #include "launcher/extract_archive.h"
 
+#include "archive/memory_io.h"
 #include "archive/walk.h"
-#include "fileops/file_listing.h"
-#include "launcher/archive_file_win.h"
 #include "progress/progress_window.h"
 #include "progress/progress_window_report.h"
 
@@ -21,24 +20,19 @@ class WindowProgress final : public archive::ProgressReport {
 
 }  // namespace
 
-void ExtractArchive(HWND parentWindow, std::string_view archivePath, std::string_view destinationFolder) {
-  // Hidden and system files, and folders, do not count as the archive.
-  if (!fileops::PathExists(archivePath, fileops::kPlainFiles)) return;
-
+WriteFailure ExtractArchive(HWND parentWindow, std::span<const std::uint8_t> payload,
+                            std::string_view destinationFolder) {
   const HWND window = progress::StartProgressWindow(parentWindow);
   // Without a window (0) the unpacking runs all the same; the texts then go nowhere.
   progress::SetProgressText(window, "Extracting Files...");
 
-  {
-    // An archive that cannot be opened reads as empty: no record, nothing written.
-    win32::UniqueFile file = OpenRawFile(archivePath);
-    ArchiveFile archive(file.get());
-    EntryFiles entries(destinationFolder);
-    WindowProgress report;
-    archive::WalkArchive(archive, entries, report);
-  }
+  archive::MemorySource archive(payload);
+  EntryFiles entries(destinationFolder);
+  WindowProgress report;
+  archive::WalkArchive(archive, entries, report);
 
   progress::CloseProgressWindow();
+  return entries.failure();
 }
 
 }  // namespace launcher

@@ -3,6 +3,7 @@
 #include "launcher/closing_notice.h"
 #include "launcher/extract_archive.h"
 #include "launcher/install_paths.h"
+#include "launcher/message_box.h"
 #include "launcher/setup_launch.h"
 #include "launcher/staging.h"
 #include "launcher/texts.h"
@@ -25,20 +26,25 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   if (!CreateWorkingFolder(productFolder.view())) return 1;
   CleanProductFolder(productFolder.view());
 
-  const Staging staging = StagePayload(win32::ModuleInstance, stagedArchiveName);
-  if (staging == Staging::kResourceMissing) return 1;
+  const Payload payload = LoadPayload(win32::ModuleInstance);
+  if (!payload.found) return 1;
+  // Staged as before, but the unpacking reads the resource itself: a staged file can be
+  // swapped or held open by another program between its writing and its reading, and a
+  // leftover of that name (read-only, hidden, planted) is not ours.
+  StagePayload(payload, stagedArchiveName);
 
-  // Only our own payload is unpacked. A staged archive that could not be written is whatever
-  // was left under that name (a read-only or hidden file, a partly written one): in a downloads
-  // folder anyone can leave one, and its setup.exe would be started.
-  if (staging == Staging::kWritten) {
-    const HWND desktopWindow = ::GetDesktopWindow();
-    ExtractArchive(desktopWindow, stagedArchiveName, productFolder.view());
-  }
+  const HWND desktopWindow = ::GetDesktopWindow();
+  const WriteFailure failure = ExtractArchive(desktopWindow, payload.bytes, productFolder.view());
   DeleteStagedArchive();
+  if (failure) {
+    // A missing or cut-off file is no installation: no shortcut to it, no notice, no start.
+    ShowFailure(win32::MessageText("Unable to write \"").Append(failure.path.view()).Append("\"").view(),
+                failure.error);
+    return 1;
+  }
 
   shortcut::CreateDesktopShortcut(InstallerPath(productFolder.view()).view(), productFolder.view(),
-                                  kShortcutName);
+                        kShortcutName);
   // The installer starts only once the user has dismissed the notice.
   ShowClosingNotice();
   LaunchSetup(productFolder.view());

@@ -19,17 +19,21 @@ void DeleteStagedArchive() {
   }
 }
 
-Staging StagePayload(HINSTANCE module, std::string_view stagedArchiveName) {
+Payload LoadPayload(HINSTANCE module) {
   HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), MAKEINTRESOURCEA(10));
   if (resource == nullptr) {
     ShowMessage(kResourceNotFound, kSetupCaption, MB_OK);
-    return Staging::kResourceMissing;
+    return {};
   }
-  // Under Win32 the loaded resource's handle is the address of its bytes: they are written from
-  // there, with no copy.
-  const void* payload = ::LoadResource(module, resource);
+  // Under Win32 the loaded resource's handle is the address of its bytes, mapped with the
+  // program's image for the whole run.
+  const auto* bytes = static_cast<const std::uint8_t*>(::LoadResource(module, resource));
   const DWORD size = ::SizeofResource(module, resource);
+  if (bytes == nullptr) return {true, {}};
+  return {true, {bytes, size}};
+}
 
+bool StagePayload(const Payload& payload, std::string_view stagedArchiveName) {
   const win32::FixedText<win32::kPathBuffer> name(stagedArchiveName);
   win32::UniqueFile file;
   {
@@ -37,11 +41,11 @@ Staging StagePayload(HINSTANCE module, std::string_view stagedArchiveName) {
     file.reset(::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   }
-  // A failed open or a short write is not reported to the user.
+  if (!file) return false;
   DWORD written = 0;
-  if (!file || payload == nullptr) return Staging::kNotWritten;
-  const BOOL ok = ::WriteFile(file.get(), payload, size, &written, nullptr);
-  return ok && written == size ? Staging::kWritten : Staging::kNotWritten;
+  const auto size = static_cast<DWORD>(payload.bytes.size());
+  const BOOL ok = ::WriteFile(file.get(), payload.bytes.data(), size, &written, nullptr);
+  return ok && written == size;
 }
 
 }  // namespace launcher

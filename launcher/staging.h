@@ -1,9 +1,11 @@
-// The staged archive: the embedded payload written, byte for byte, to a file of the current
-// folder so that the unpacking reads it like any archive, and removed again afterwards.
+// The payload resource, and the staged archive: the payload written, byte for byte, to a file
+// of the current folder, and removed again afterwards.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace launcher {
@@ -12,14 +14,18 @@ namespace launcher {
 // system one stays, and a read-only one cannot be deleted.
 void DeleteStagedArchive();
 
-enum class Staging {
-  kWritten,          // the file holds exactly the payload's bytes
-  kNotWritten,       // the file could not be created or fully written; nothing is reported
-  kResourceMissing,  // "Resource Not Found!" has been shown
+// The payload resource (RT_RCDATA 10) in the program's own image. When it is missing,
+// "Resource Not Found!" has been shown by the time this returns, and `found` is false.
+struct Payload {
+  bool found = false;
+  std::span<const std::uint8_t> bytes;
 };
+Payload LoadPayload(HINSTANCE module);
 
-// Writes the payload resource (RT_RCDATA 10) to `stagedArchiveName` in one write straight from
-// the resource's memory.
-Staging StagePayload(HINSTANCE module, std::string_view stagedArchiveName);
+// Writes the payload to `stagedArchiveName` in one write straight from the resource's memory.
+// Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking
+// reads the resource itself, so a start folder that cannot be written (a CD, a share) changes
+// nothing.
+bool StagePayload(const Payload& payload, std::string_view stagedArchiveName);
 
 }  // namespace launcher

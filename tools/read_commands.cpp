@@ -59,6 +59,7 @@ class Findings final : public archive::WalkObserver {
       case WalkEnd::kShortRead:
       case WalkEnd::kPastEnd: Damage("it ends in the middle of a record (truncated?)"); break;
       case WalkEnd::kNotForward: Damage("a record points back to itself or before it"); break;
+      case WalkEnd::kSinkFailed: break;  // the folder sink goes on after failures; never here
     }
   }
 

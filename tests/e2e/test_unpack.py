@@ -327,7 +327,8 @@ def new(name: str) -> bytes:
 class EarlierFiles(RunChecks):
     """Files already there under entries' names. Plain ones are gone before the unpacking (the
     clean-up); hidden, system and read-only ones survive it and meet the unpacking, as do the
-    files of a name the archive carries twice. Hard links outside the product folder tell a file
+    files of a name the archive carries twice. Each is replaced by its entry, a read-only one
+    included (it would otherwise be the file that is started). Hard links outside the product folder tell a file
     written in place from one deleted and made anew."""
 
     LINKS = "C:\\links"
@@ -410,11 +411,11 @@ class EarlierFiles(RunChecks):
                 self.assertEqual(self.linked(name), new(name), "not the same file")
                 self.assertEqual(self.attributes(name) & flag, flag)
 
-    def test_read_only_file_is_left_as_it_is(self):
-        for name, content in (("read-only.txt", OLD), ("read-only-empty.txt", b"")):
+    def test_read_only_file_is_replaced_by_its_entry(self):
+        for name in ("read-only.txt", "read-only-empty.txt"):
             with self.subTest(name):
-                self.assertEqual(self.content(name), content)
-                self.assertEqual(self.attributes(name) & READ_ONLY, READ_ONLY)
+                self.assertEqual(self.content(name), new(name))
+                self.assertEqual(self.attributes(name) & READ_ONLY, 0)
 
 
 # ----------------------------------------------------------------------------------------------

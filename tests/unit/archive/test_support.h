@@ -40,8 +40,10 @@ class RecordingSink final : public EntrySink {
   }
   void End() override { entries.back().ended = true; }
   void UpperCase(char* name, std::size_t length) override { SystemUpperCase(name, length); }
+  bool Failed() const override { return entries.size() >= failAfterEntries; }
 
   std::vector<Entry> entries;
+  std::size_t failAfterEntries = SIZE_MAX;  // a sink that can write no more after so many
 };
 
 class RecordingProgress final : public ProgressReport {

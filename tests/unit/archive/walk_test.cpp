@@ -115,6 +115,23 @@ TEST(WalkLayouts, FirstByte02MeansLayout2ForEveryRecordWhateverLaterMarkersHold)
   EXPECT_EQ(walked.end, WalkEnd::kEndOfArchive);
 }
 
+TEST(WalkEnds, AfterTheEntryOfASinkThatCanWriteNoMore) {
+  const ByteVector archive =
+      Pack(Layout::kHeader10, {{"a.txt", Bytes("first")}, {"b.txt", Bytes("second")}, {"c.txt", Bytes("third")}});
+  MemorySource source(archive);
+  RecordingSink sink;
+  sink.failAfterEntries = 2;
+  RecordingProgress progress;
+  Walked walked;
+  Observer observer(walked);
+  WalkArchive(source, sink, progress, observer);
+  ASSERT_EQ(sink.entries.size(), 2u);
+  EXPECT_EQ(sink.entries[1].bytes, Bytes("second"));
+  EXPECT_TRUE(sink.entries[1].ended);
+  EXPECT_EQ(walked.end, WalkEnd::kSinkFailed);
+  EXPECT_EQ(walked.endings, 1);
+}
+
 TEST(WalkLayouts, AnyOtherFirstByteMeansLayout1) {
   const ByteVector archive = Layout1Record("readme.txt  ", "      23", Bytes({0x01, 'h', 'i'})) +
                              Layout1Record("B.BIN       ", "      46", Bytes({0x01, 'o', 'k'}));

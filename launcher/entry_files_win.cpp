@@ -1,0 +1,104 @@
+#include "launcher/entry_files_win.h"
+
+#include "fileops/file_listing.h"
+#include "launcher/output_path.h"
+#include "win32/ansi.h"
+#include "win32/error_mode.h"
+#include "win32/upper_case.h"
+
+namespace launcher {
+
+namespace {
+
+// Opens `path` for raw byte access: reading and writing, not shared, created when missing.
+win32::UniqueFile OpenForWriting(const wchar_t* path) {
+  win32::QuietErrorMode quiet;
+  return win32::UniqueFile(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool HasContent(HANDLE file) {
+  DWORD high = 0;
+  const DWORD low = ::GetFileSize(file, &high);
+  return (low != INVALID_FILE_SIZE || ::GetLastError() == NO_ERROR) && (low != 0 || high != 0);
+}
+
+// A read-only file under the entry's name (left by an earlier run, or planted) would otherwise
+// stay, and be what the shortcut and the launch start.
+void DropReadOnly(const wchar_t* path) {
+  win32::QuietErrorMode quiet;
+  const DWORD attributes = ::GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+    return;
+  }
+  const DWORD rest = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+  ::SetFileAttributesW(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
+
+void EntryFiles::Begin(std::string_view name) {
+  if (failure_) return;
+  path_ = OutputPath(destinationFolder_.view(), name);
+  const win32::WidePath wide = win32::AnsiToWide(path_.view());
+  if (path_.cut() || wide.empty() || wide.size() >= MAX_PATH) {
+    Fail(ERROR_FILENAME_EXCED_RANGE);
+    return;
+  }
+  DropReadOnly(wide.c_str());
+  output_ = OpenForWriting(wide.c_str());
+  if (!output_) {
+    Fail(::GetLastError());
+    return;
+  }
+  if (!HasContent(output_.get())) return;  // a new or empty file is written as it is
+
+  // An earlier file with content is deleted and opened anew.
+  output_.reset();
+  fileops::DeleteMatchingFiles(path_.view());
+  output_ = OpenForWriting(wide.c_str());
+  if (!output_) {
+    Fail(::GetLastError());
+    return;
+  }
+  if (!HasContent(output_.get())) return;
+
+  // It could not be deleted (hidden or system): rather than keep a stale file under the
+  // entry's name, it is overwritten from the start and cut to the new length.
+  win32::QuietErrorMode quiet;
+  ::SetFilePointer(output_.get(), 0, nullptr, FILE_BEGIN);
+  if (!::SetEndOfFile(output_.get())) Fail(::GetLastError());
+}
+
+void EntryFiles::Write(const std::uint8_t* data, std::size_t size) {
+  if (!output_ || size == 0) return;
+  DWORD written = 0;
+  BOOL ok;
+  {
+    win32::QuietErrorMode quiet;
+    ok = ::WriteFile(output_.get(), data, static_cast<DWORD>(size), &written, nullptr);
+  }
+  // A write that stops short without an error has run out of room all the same.
+  if (!ok) {
+    Fail(::GetLastError());
+  } else if (written != size) {
+    Fail(ERROR_DISK_FULL);
+  }
+}
+
+void EntryFiles::End() { output_.reset(); }
+
+void EntryFiles::UpperCase(char* name, std::size_t length) { win32::UpperCaseAnsi(name, length); }
+
+void EntryFiles::Fail(DWORD error) {
+  failure_.path = path_;
+  failure_.error = error != 0 ? error : ERROR_WRITE_FAULT;
+  if (!output_) return;
+  // A cut-off file is no installer: it goes, so that nothing can start it.
+  output_.reset();
+  win32::QuietErrorMode quiet;
+  ::DeleteFileW(win32::AnsiToWide(path_.view()).c_str());
+}
+
+}  // namespace launcher

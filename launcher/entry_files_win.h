@@ -1,0 +1,49 @@
+// The Win32 file layer of the unpacking: the product folder as the walk's entry sink.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "archive/byte_io.h"
+#include "win32/fixed_text.h"
+#include "win32/handle.h"
+
+namespace launcher {
+
+// The first product-folder file that could not be created or fully written, and the system's
+// error for it; empty (error 0) while every entry went out whole.
+struct WriteFailure {
+  win32::PathText path;
+  DWORD error = 0;
+  explicit operator bool() const { return error != 0; }
+};
+
+// Writes each entry as a file of the destination folder, replacing an earlier file of its
+// name whatever its attributes. One output file is open at a time, from Begin to End.
+//
+// The first file that cannot be created (no rights, a name too long for MAX_PATH, a folder of
+// that name, a file in use) or not fully written (a full disk) is deleted again and kept as the
+// failure; the sink then writes nothing more and says it has Failed(), so the walk ends.
+class EntryFiles final : public archive::EntrySink {
+ public:
+  explicit EntryFiles(std::string_view destinationFolder) : destinationFolder_(destinationFolder) {}
+  void Begin(std::string_view name) override;
+  void Write(const std::uint8_t* data, std::size_t size) override;
+  void End() override;
+  // CharUpperBuffA: the machine's code page decides, as for every other name it writes.
+  void UpperCase(char* name, std::size_t length) override;
+  bool Failed() const override { return static_cast<bool>(failure_); }
+
+  const WriteFailure& failure() const { return failure_; }
+
+ private:
+  void Fail(DWORD error);
+
+  win32::PathText destinationFolder_;
+  win32::PathText path_;
+  win32::UniqueFile output_;
+  WriteFailure failure_;
+};
+
+}  // namespace launcher
