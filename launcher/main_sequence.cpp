@@ -5,6 +5,7 @@
 #include "launcher/install_paths.h"
 #include "launcher/message_box.h"
 #include "launcher/setup_launch.h"
+#include "launcher/single_run.h"
 #include "launcher/staging.h"
 #include "launcher/texts.h"
 #include "launcher/working_folders.h"
@@ -18,6 +19,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   const std::string_view stagedArchiveName = kStagedArchiveName;
   win32::ModuleInstance = hInstance;
   win32::InitCommonControlsFromSystem();
+  // A second start while a run is under way (an impatient double-click) touches nothing.
+  if (!TakeTheRun()) return 1;
 
   DeleteStagedArchive();
   const PathText drivePrefix = FindSystemDrive();

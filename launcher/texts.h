@@ -16,5 +16,6 @@ inline constexpr std::string_view kSetupCaption = "Tarnby TarLoom64 Setup";
 inline constexpr std::string_view kPlatformRefused = "Win98 No Support";
 inline constexpr std::string_view kResourceNotFound = "Resource Not Found!";
 inline constexpr std::string_view kNoticeCaption = "Tarnby TarLoom64 Setup Message";
+inline constexpr std::string_view kAlreadyRunning = "Tarnby TarLoom64 Setup is already running.";
 
 }  // namespace launcher

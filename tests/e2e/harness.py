@@ -419,6 +419,7 @@ class Result:
     screen: tuple
     processes: list  # every Process of the session, in order of appearance
     lingering: list  # the launcher's descendants still running when the case was ended
+    second_exit_code: Optional[int] = None  # of the second start, when the case made one
 
     @property
     def drive_c(self) -> Path:
@@ -577,7 +578,8 @@ class Bench:
                  answer_delay_ms: int = 0, timeout_s: float = 30,
                  screenshot_classes: Iterable[str] = (), screenshot_settle_ms: int = 150,
                  inspect: Iterable[str] = (),
-                 watch: Optional[Iterable[str]] = None, settle_s: float = 10) -> Result:
+                 watch: Optional[Iterable[str]] = None, settle_s: float = 10,
+                 second_start_after_s: Optional[float] = None) -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         self._names.add(name)
@@ -635,12 +637,22 @@ class Bench:
                                             cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
             processes.append(launched)
             shots = _Screenshots(display.name, case_dir, set(screenshot_classes), tail, screenshot_settle_ms)
+            second = None
+            if second_start_after_s is not None:
+                # The same program started again, as an impatient second double-click would.
+                time.sleep(second_start_after_s)
+                with open(case_dir / "wine-second.log", "wb") as wine_log:
+                    second = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
+                                              cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
+                processes.append(second)
             timed_out = False
-            while launched.poll() is None:
+            while launched.poll() is None or (second is not None and second.poll() is None):
                 if time.monotonic() - started > timeout_s:
                     timed_out = True
-                    launched.kill()
-                    launched.wait()
+                    for program in (launched, second):
+                        if program is not None and program.poll() is None:
+                            program.kill()
+                            program.wait()
                     break
                 ready = select.select([watcher.fd] if watcher.fd >= 0 else [], [], [], 0.005)[0]
                 if ready:
@@ -679,7 +691,8 @@ class Bench:
                       events=events, windows=windows,
                       staged=None if watcher.error else watcher.snapshots, staged_error=watcher.error,
                       screenshots=shots.taken, attributes=attributes, screen=tuple(screen),
-                      processes=read_processes(events), lingering=lingering)
+                      processes=read_processes(events), lingering=lingering,
+                      second_exit_code=None if timed_out or second is None else second.returncode)
 
     @staticmethod
     def _settle(tail: WatchLog, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:

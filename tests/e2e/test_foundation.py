@@ -325,6 +325,26 @@ class UnwritableCurrentFolder(Case):
         self.assertInstalled()
 
 
+class SecondStart(Case):
+    """Two starts 0.3 s apart, as an impatient double-click makes them: one run cleans, unpacks
+    and starts setup.exe; the other touches nothing, starts nothing and ends with exit code 1.
+    The notice is held up for a while, so the first run is still under way."""
+
+    name = "second-start"
+    options = dict(second_start_after_s=0.3, answer_delay_ms=3000, timeout_s=60)
+
+    def test_one_run_goes_through_and_the_other_ends_with_1(self):
+        result = self.result
+        self.assertEqual((result.exit_code, result.second_exit_code), (1, 1), result.describe())
+        self.assertEqual([b.caption for b in result.boxes].count(NOTICE_CAPTION), 1, result.describe())
+        self.assertEqual(len(result.processes_named("setup.exe")), 1, result.describe())
+        self.assertInstalled()
+        # Besides the notice, only "already running" may be said (when no window was there to
+        # bring to the front).
+        others = {b.text for b in result.boxes if b.caption != NOTICE_CAPTION}
+        self.assertLessEqual(others, {"Tarnby TarLoom64 Setup is already running."}, result.describe())
+
+
 class CleanUp(Case):
     """A second run: both folders exist. Plain files of the product folder go (read-only ones
     stay, and do not stop the others from going); folders, their contents, hidden and system
