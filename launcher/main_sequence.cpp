@@ -24,7 +24,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 
   DeleteStagedArchive();
   const PathText drivePrefix = FindSystemDrive();
-  if (!CreateWorkingFolder(BaseFolder(drivePrefix.view()).view())) return 1;
+  // The product folder inside the base folder is judged on its own.
+  if (!CreateWorkingFolder(BaseFolder(drivePrefix.view()).view(), kProductFolderLeaf)) return 1;
   const PathText productFolder = ProductFolder(drivePrefix.view());
   if (!CreateWorkingFolder(productFolder.view())) return 1;
   CleanProductFolder(productFolder.view());

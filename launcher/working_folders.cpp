@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "fileops/file_listing.h"
+#include "launcher/folder_security_win.h"
 #include "launcher/install_paths.h"
 #include "launcher/message_box.h"
 #include "launcher/texts.h"
@@ -19,17 +20,26 @@ win32::PathText FindSystemDrive() {
   return DrivePrefixFromWindowsFolder(std::string_view(windowsFolder, sizeof windowsFolder));
 }
 
-bool CreateWorkingFolder(std::string_view folder) {
+bool CreateWorkingFolder(std::string_view folder, std::string_view keep) {
+  const win32::WidePath wide = win32::AnsiToWide(folder);
+  ProtectedFolderSecurity security;
+  BOOL made;
   {
-    // Its result is not looked at: an existing folder makes it fail, and only the test below
-    // decides.
+    // An existing folder makes it fail; only the test below decides whether there is one.
     win32::QuietErrorMode quiet;
-    ::CreateDirectoryW(win32::AnsiToWide(folder).c_str(), nullptr);
+    made = ::CreateDirectoryW(wide.c_str(), security.attributes());
   }
   // A hidden or system folder does not pass this test although it exists; a plain file of that
   // name does.
-  if (fileops::PathExists(folder, fileops::kFilesAndFolders)) return true;
-  ShowMessage(UnableToCreateMessage(folder).view(), kSetupCaption, MB_OK);
+  if (!fileops::PathExists(folder, fileops::kFilesAndFolders)) {
+    ShowMessage(UnableToCreateMessage(folder).view(), kSetupCaption, MB_OK);
+    return false;
+  }
+  // A folder made just now with the protected list is ours and keeps the clean-up's rules.
+  if (made && security.attributes() != nullptr) return true;
+  const DWORD error = SecureExistingFolder(wide.view(), security, win32::AnsiToWide(keep).view());
+  if (error == 0) return true;
+  ShowFailure(win32::MessageText("Unable to secure \"").Append(folder).Append("\"").view(), error);
   return false;
 }
 

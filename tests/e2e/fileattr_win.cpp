@@ -4,9 +4,14 @@
 //
 //   fileattr set PATH LETTERS [PATH LETTERS ...]   letters from "rhsa", or "n" for normal
 //   fileattr get PATH [PATH ...]                   one JSON line per path: {"path":..,"attributes":N}
+//   fileattr sddl PATH [PATH ...]                  owner and access list as Windows reads them:
+//                                                  {"path":..,"sddl":"O:..D:.."} ("" when unreadable)
+//   fileattr secure PATH SDDL                      sets the access list from SDDL
 //
 // "attributes" is -1 for a path that does not exist. Exit code 0, or 1 when a set failed.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <string>
@@ -68,6 +73,42 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  std::fwprintf(stderr, L"usage: fileattr set PATH LETTERS [PATH LETTERS ...] | fileattr get PATH [PATH ...]\n");
+  if (mode == L"sddl" && argc >= 3) {
+    for (int i = 2; i < argc; ++i) {
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      std::string sddl;
+      const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+      if (::GetNamedSecurityInfoW(argv[i], SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr,
+                                  nullptr, &descriptor) == ERROR_SUCCESS) {
+        LPWSTR text = nullptr;
+        if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, parts,
+                                                                   &text, nullptr)) {
+          sddl = Utf8(text);
+          ::LocalFree(text);
+        }
+        ::LocalFree(descriptor);
+      }
+      e2e::JsonLine line;
+      line.String("path", Utf8(argv[i])).String("sddl", sddl);
+      std::fputs(line.Finish().c_str(), stdout);
+    }
+    return 0;
+  }
+  if (mode == L"secure" && argc == 4) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(argv[3], SDDL_REVISION_1, &descriptor, nullptr)) {
+      std::fwprintf(stderr, L"fileattr: bad SDDL %ls\n", argv[3]);
+      return 2;
+    }
+    const BOOL ok = ::SetFileSecurityW(argv[2], DACL_SECURITY_INFORMATION, descriptor);
+    ::LocalFree(descriptor);
+    if (!ok) {
+      std::fwprintf(stderr, L"fileattr: cannot secure %ls (error %lu)\n", argv[2], ::GetLastError());
+      return 1;
+    }
+    return 0;
+  }
+  std::fwprintf(stderr, L"usage: fileattr set PATH LETTERS [PATH LETTERS ...] | get PATH [PATH ...] | "
+                        L"sddl PATH [PATH ...] | secure PATH SDDL\n");
   return 2;
 }

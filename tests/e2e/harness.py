@@ -420,6 +420,7 @@ class Result:
     processes: list  # every Process of the session, in order of appearance
     lingering: list  # the launcher's descendants still running when the case was ended
     second_exit_code: Optional[int] = None  # of the second start, when the case made one
+    security: dict = field(default_factory=dict)  # winpath: SDDL of owner and access list
 
     @property
     def drive_c(self) -> Path:
@@ -479,6 +480,10 @@ class CaseContext:
         path.parent.mkdir(parents=True, exist_ok=True)
         path.write_bytes(data)
         return path
+
+    def secure(self, winpath: str, sddl: str) -> None:
+        """Gives a file or folder the access list of `sddl`, through Windows' own call, now."""
+        self.wine(str(self.bench.helper("fileattr.exe")), "secure", winpath, sddl)
 
     def set_attributes(self, winpath: str, letters: str) -> None:
         """Attributes ("r", "h", "s", "a" letters) are set through Windows' own call, all of a
@@ -579,7 +584,8 @@ class Bench:
                  screenshot_classes: Iterable[str] = (), screenshot_settle_ms: int = 150,
                  inspect: Iterable[str] = (),
                  watch: Optional[Iterable[str]] = None, settle_s: float = 10,
-                 second_start_after_s: Optional[float] = None) -> Result:
+                 second_start_after_s: Optional[float] = None,
+                 inspect_security: Iterable[str] = ()) -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         self._names.add(name)
@@ -676,6 +682,12 @@ class Bench:
                 for line in done.stdout.decode().splitlines():
                     item = json.loads(line)
                     attributes[item["path"]] = item["attributes"]
+            security = {}
+            if inspect_security:
+                done = context.wine(str(self.helper("fileattr.exe")), "sddl", *inspect_security)
+                for line in done.stdout.decode().splitlines():
+                    item = json.loads(line)
+                    security[item["path"]] = item["sddl"]
         finally:
             for process in processes:
                 if process.poll() is None:
@@ -692,7 +704,8 @@ class Bench:
                       staged=None if watcher.error else watcher.snapshots, staged_error=watcher.error,
                       screenshots=shots.taken, attributes=attributes, screen=tuple(screen),
                       processes=read_processes(events), lingering=lingering,
-                      second_exit_code=None if timed_out or second is None else second.returncode)
+                      second_exit_code=None if timed_out or second is None else second.returncode,
+                      security=security)
 
     @staticmethod
     def _settle(tail: WatchLog, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:
@@ -808,6 +821,9 @@ _BENCH: Optional[Bench] = None
 def bench() -> Bench:
     global _BENCH
     if _BENCH is None:
+        # Folders a case makes are what a user's would be (rwxr-xr-x), whatever the caller's
+        # umask: Wine reads others' write bits as others' right to write.
+        os.umask(0o022)
         _BENCH = Bench(**vars(_parser().parse_args([])))
     return _BENCH
 

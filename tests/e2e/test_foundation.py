@@ -2,6 +2,7 @@
 the working folders and their clean-up, and the staged archive, each case in a fresh prefix."""
 
 import random
+import subprocess
 import unittest
 
 import pefile
@@ -103,6 +104,7 @@ class Case(unittest.TestCase):
 
 class NormalRun(Case):
     name = "normal-run"
+    options = dict(inspect_security=[BASE, PRODUCT])
 
     def test_runs_through_with_exit_code_1(self):
         self.assertRanThrough()
@@ -323,6 +325,76 @@ class UnwritableCurrentFolder(Case):
         self.assertNothingStaged()
         self.assertEqual(sorted(p.name for p in self.result.path(self.current).iterdir()), [])
         self.assertInstalled()
+
+
+    def test_both_folders_are_made_for_this_user_and_the_system_alone(self):
+        # What Wine keeps of the protected list: SYSTEM and the user, and no Everyone entry,
+        # which a folder made with the default security has.
+        for folder in (BASE, PRODUCT):
+            sddl = self.result.security.get(folder, "")
+            self.assertIn(";;;SY)", sddl, folder)
+            self.assertNotIn(";;;WD)", sddl, folder)
+
+
+class UntrustedProductFolder(Case):
+    """A product folder that everyone may change, as one made by another account would be,
+    holding a hidden DLL and a subfolder: it is made this user's, emptied of all of it, and the
+    run goes on. The base folder, ours, keeps its files."""
+
+    name = "untrusted-product-folder"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(BASE + "\\base-file.txt", b"base")
+            ctx.write(PRODUCT + "\\VERSION.DLL", b"MZ planted")
+            ctx.set_attributes(PRODUCT + "\\VERSION.DLL", "h")
+            ctx.write(PRODUCT + "\\Sub\\PLANTED.DLL", b"MZ planted")
+            ctx.secure(PRODUCT, "D:(A;OICI;FA;;;WD)")
+
+        return dict(setup=setup, inspect_security=[PRODUCT])
+
+    def test_is_taken_over_emptied_and_installed(self):
+        self.assertRanThrough()
+        self.assertIn(NOTICE_CAPTION, [b.caption for b in self.result.boxes], self.result.describe())
+        self.assertFalse(self.result.exists(PRODUCT + "\\VERSION.DLL"))
+        self.assertFalse(self.result.exists(PRODUCT + "\\Sub"))
+        self.assertInstalled()
+        self.assertNotIn(";;;WD)", self.result.security.get(PRODUCT, ""))
+        self.assertEqual(self.result.path(BASE + "\\base-file.txt").read_bytes(), b"base")
+
+
+class FullDrive(Case):
+    """The drive fills up while unpacking (a 1 MiB file system under C:\\Tarnby Setup): the
+    run stops with one message naming the file and the system's reason, and there is no
+    shortcut, no notice and no setup.exe started. The cut-off file is gone."""
+
+    name = "full-drive"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            base = ctx.mkdir(BASE)
+            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", str(base)], check=True)
+            cls.addClassCleanup(subprocess.run, ["umount", "-l", str(base)], check=False)
+
+        return dict(setup=setup)
+
+    def test_stops_with_one_message_naming_the_file(self):
+        result = self.result
+        self.assertEqual(result.exit_code, 1, result.describe())
+        self.assertEqual([b.caption for b in result.boxes], [CAPTION], result.describe())
+        text = result.boxes[0].text
+        named = 'Unable to write "' + PRODUCT + "\\"
+        self.assertTrue(text.startswith(named), text)
+        failed = text[len('Unable to write "'):text.index('": ')]
+        self.assertGreater(len(text), text.index('": ') + 3, "no reason given")
+        self.assertFalse(self.result.exists(failed), "the cut-off file stayed")
+
+    def test_no_shortcut_and_nothing_started(self):
+        self.assertEqual(self.result.processes_named("setup.exe"), [])
+        desktop = self.result.path(self.bench.user_folder("Desktop"))
+        self.assertEqual(sorted(p.name for p in desktop.iterdir() if p.suffix == ".lnk"), [])
 
 
 class SecondStart(Case):

@@ -10,7 +10,8 @@ import pefile
 import harness
 
 # KnownDLLs: never looked up beside the program.
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "msvcrt.dll"}
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "msvcrt.dll",
+                "advapi32.dll"}
 # Functions that the system DLLs of Windows XP (SP3) export, among them all the launcher may
 # import. The program must load on any NT system so that its own platform test, not the loader,
 # refuses a system; anything newer is looked up at run time (SetDefaultDllDirectories). A new
@@ -21,7 +22,8 @@ XP_EXPORTS = {
         "CreateProcessW", "CreateThread", "DeleteCriticalSection", "DeleteFileW",
         "EnterCriticalSection", "ExitProcess", "FindClose", "FindFirstFileW", "FindNextFileW",
         "FindResourceA", "FormatMessageW", "FreeLibrary", "GetCurrentProcess",
-        "GetCurrentThreadId", "GetFileAttributesW", "GetFileSize", "GetLastError",
+        "GetCurrentThreadId", "GetFileAttributesW", "GetFileInformationByHandle", "GetFileSize",
+        "GetLastError",
         "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetProcessHeap",
         "GetStartupInfoA", "GetSystemDirectoryW", "GetVersionExA", "GetWindowsDirectoryA",
         "HeapAlloc", "HeapFree", "InitializeCriticalSection", "LeaveCriticalSection",
@@ -30,7 +32,12 @@ XP_EXPORTS = {
         "SetEndOfFile", "SetErrorMode", "SetFileAttributesW", "SetFilePointer",
         "SetUnhandledExceptionFilter", "SizeofResource", "Sleep", "TlsGetValue",
         "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte",
-        "WriteFile",
+        "WriteFile", "lstrcmpiW",
+    },
+    "advapi32.dll": {
+        "ConvertSidToStringSidW", "ConvertStringSecurityDescriptorToSecurityDescriptorW", "CopySid",
+        "EqualSid", "GetAce", "GetSecurityInfo", "GetTokenInformation", "IsWellKnownSid",
+        "OpenProcessToken", "SetKernelObjectSecurity",
     },
     "user32.dll": {
         "BeginPaint", "CharUpperBuffA", "CreateWindowExA", "DefWindowProcA", "DispatchMessageA",
