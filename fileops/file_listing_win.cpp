@@ -10,14 +10,21 @@ namespace fileops {
 
 namespace {
 
-struct OpenListing {
-  win32::UniqueFind search;
-  std::uint32_t mask = 0;
-};
-
 // The one open listing. Only the main thread lists, so it needs no lock and no thread-local
-// storage (which would bring in the threads library and a Vista-only import).
-OpenListing openListing;
+// storage (which would bring in the threads library and a Vista-only import). Its search handle
+// is a plain value, null while no listing is open, not an owner: the launcher starts without
+// the C runtime, which alone would construct and destroy a global owner. The search is closed
+// when the listing runs out or is replaced, else by the system when the process ends.
+struct OpenListing {
+  HANDLE search;
+  std::uint32_t mask;
+};
+constinit OpenListing openListing = {nullptr, 0};
+
+void CloseListing() {
+  if (openListing.search != nullptr) ::FindClose(openListing.search);
+  openListing.search = nullptr;
+}
 
 win32::WidePath WidePath(std::string_view path) {
   win32::WidePath wide = win32::AnsiToWide(path);
@@ -35,9 +42,9 @@ bool NextEntry(WIN32_FIND_DATAW& entry) {
   BOOL found;
   {
     win32::QuietErrorMode quiet;
-    found = ::FindNextFileW(openListing.search.get(), &entry);
+    found = ::FindNextFileW(openListing.search, &entry);
   }
-  if (!found) openListing.search.reset();
+  if (!found) CloseListing();
   return found;
 }
 
@@ -59,20 +66,21 @@ ListedName FirstAcceptedFrom(WIN32_FIND_DATAW& entry) {
 }  // namespace
 
 ListedName ListFirst(std::string_view pattern, std::uint32_t mask) {
-  openListing.search.reset();
+  CloseListing();
   openListing.mask = mask;
   const win32::WidePath wide = WidePath(WithFolderWildcard(pattern).view());
   WIN32_FIND_DATAW entry;
   {
     win32::QuietErrorMode quiet;
-    openListing.search.reset(::FindFirstFileW(wide.c_str(), &entry));
+    const HANDLE search = ::FindFirstFileW(wide.c_str(), &entry);
+    openListing.search = search != INVALID_HANDLE_VALUE ? search : nullptr;
   }
-  if (!openListing.search) return {};
+  if (openListing.search == nullptr) return {};
   return FirstAcceptedFrom(entry);
 }
 
 ListedName ListNext() {
-  if (!openListing.search) return {};
+  if (openListing.search == nullptr) return {};
   WIN32_FIND_DATAW entry;
   if (!NextEntry(entry)) return {};
   return FirstAcceptedFrom(entry);

@@ -1,4 +1,8 @@
 // The process entry: the platform test, COM, the main sequence, and the exit code.
+//
+// The program starts here, with no C runtime start-up before it: it reads no arguments or
+// environment, has no static constructors (the link checks that) and no thread-local data, so
+// there is nothing for the runtime to prepare, and its start-up code and imports stay out.
 #include <windows.h>
 #include <objbase.h>
 
@@ -17,9 +21,12 @@ bool IsNtPlatform() {
 
 }  // namespace
 
-// The C runtime calls this once it is set up; it takes the place of the runtime's own start-up
-// routine that would call WinMain directly.
-int main() {
+// Windows enters with the stack aligned to 4 bytes only.
+extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void LauncherEntry() {
+  // The x87 unit in 64-bit precision, as the runtime's start-up would leave it: the
+  // percentage's long double arithmetic relies on it.
+  __asm__ volatile("fninit");
+
   // Before any DLL is loaded on demand (comctl32, COM's servers): nothing from the program's
   // own folder or the current folder.
   win32::RestrictDllSearchToSystemFolder();

@@ -10,10 +10,10 @@
 
 namespace progress {
 
-std::atomic<HWND> progressWindow{nullptr};
-std::atomic<HWND> progressBar{nullptr};
-std::atomic<HWND> progressLabel{nullptr};
-std::atomic<HANDLE> progressThread{nullptr};
+constinit std::atomic<HWND> progressWindow{nullptr};
+constinit std::atomic<HWND> progressBar{nullptr};
+constinit std::atomic<HWND> progressLabel{nullptr};
+constinit std::atomic<HANDLE> progressThread{nullptr};
 
 static_assert(std::atomic<HWND>::is_always_lock_free);
 static_assert(std::atomic<HANDLE>::is_always_lock_free);

@@ -2,6 +2,6 @@
 
 namespace win32 {
 
-HINSTANCE ModuleInstance = nullptr;
+constinit HINSTANCE ModuleInstance = nullptr;
 
 }  // namespace win32
