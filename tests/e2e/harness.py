@@ -419,6 +419,7 @@ class Result:
     screen: tuple
     processes: list  # every Process of the session, in order of appearance
     lingering: list  # the launcher's descendants still running when the case was ended
+    arch: str = "win32"  # the prefix's kind: win64 runs the launcher as on 64-bit Windows
     second_exit_code: Optional[int] = None  # of the second start, when the case made one
     security: dict = field(default_factory=dict)  # winpath: SDDL of owner and access list
 
@@ -513,15 +514,16 @@ class Bench:
             raise FileNotFoundError(f"bench helper {path} is missing: build the windows preset")
         return path
 
-    def wine_env(self) -> dict:
-        """The environment of scripts/wine-env (WINEARCH, WINEDEBUG, WINEDLLOVERRIDES)."""
+    def wine_env(self, arch: str = "win32") -> dict:
+        """The environment of scripts/wine-env (WINEARCH, WINEDEBUG, WINEDLLOVERRIDES) for a
+        prefix of kind `arch`."""
         if self._base_env is None:
             dump = subprocess.run(["bash", "-c", f'source "{REPO_ROOT}/scripts/wine-env" && env -0'],
                                   capture_output=True, check=True).stdout
             env = dict(item.split("=", 1) for item in dump.decode().split("\0") if "=" in item)
             env.pop("DISPLAY", None)
             self._base_env = env
-        return dict(self._base_env)
+        return dict(self._base_env, WINEARCH=arch)
 
     def user_folder(self, name: str) -> str:
         """A folder of the prefixes' user, such as "Downloads", as a Windows path."""
@@ -585,7 +587,7 @@ class Bench:
                  inspect: Iterable[str] = (),
                  watch: Optional[Iterable[str]] = None, settle_s: float = 10,
                  second_start_after_s: Optional[float] = None,
-                 inspect_security: Iterable[str] = ()) -> Result:
+                 inspect_security: Iterable[str] = (), arch: str = "win32") -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         self._names.add(name)
@@ -596,7 +598,8 @@ class Bench:
         shutil.rmtree(case_dir, ignore_errors=True)
         case_dir.mkdir(parents=True)
         prefix = case_dir / "prefix"
-        subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True)
+        subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True,
+                       env=dict(os.environ, WINEARCH=arch))
         _add_registry(prefix, windows_version)
 
         exe_dir = exe_dir or self.user_folder("Downloads")
@@ -607,7 +610,7 @@ class Bench:
         shutil.copyfile(launcher, windows_to_unix(prefix, exe_winpath))
 
         display = _Display(screen)
-        env = self.wine_env()
+        env = self.wine_env(arch)
         env["WINEPREFIX"] = str(prefix)
         env["DISPLAY"] = display.name
         watcher = None
@@ -705,7 +708,7 @@ class Bench:
                       screenshots=shots.taken, attributes=attributes, screen=tuple(screen),
                       processes=read_processes(events), lingering=lingering,
                       second_exit_code=None if timed_out or second is None else second.returncode,
-                      security=security)
+                      security=security, arch=arch)
 
     @staticmethod
     def _settle(tail: WatchLog, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:

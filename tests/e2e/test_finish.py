@@ -42,7 +42,7 @@ def read_setup_record(result: harness.Result) -> dict:
 def read_shortcut(result: harness.Result, winpath: str) -> dict:
     """The shortcut's fields as IShellLinkW reads them, in the case's prefix after the run."""
     bench = harness.bench()
-    env = bench.wine_env()
+    env = bench.wine_env(result.arch)
     env["WINEPREFIX"] = str(result.prefix)
     try:
         done = subprocess.run(["wine", str(bench.helper("lnkread.exe")), winpath], env=env,
@@ -114,6 +114,18 @@ class FullRun(FinishChecks):
         self.assertEqual(self.record["current_folder"], PRODUCT_FOLDER)
         self.assertEqual(self.record["startup_flags"], "1")  # STARTF_USESHOWWINDOW
         self.assertEqual(self.record["show_window"], "1")  # SW_SHOWNORMAL
+
+
+class FullRunOn64BitWindows(FullRun):
+    """The same run in a 64-bit prefix: the shortcut through the 32-bit WScript.Shell of WoW64,
+    the notice and the start of setup.exe."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.result = harness.bench().run_case("finish-full-run-64", answer_delay_ms=ANSWER_DELAY_MS,
+                                              arch="win64")
+        cls.shortcut = read_shortcut(cls.result, desktop(cls.result) + "\\" + SHORTCUT_FILE)
+        cls.record = read_setup_record(cls.result)
 
 
 class PayloadWithoutSetup(FinishChecks):
