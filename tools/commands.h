@@ -9,8 +9,10 @@
 
 namespace tools {
 
-// Packs FILEs (each named by its base name) into ARCHIVE.
-int CreateArchive(const std::string& archive, const std::vector<std::string>& files, archive::Layout layout);
+// Packs FILEs (each named by its base name) into ARCHIVE, encoding on `jobs` threads; the
+// archive is the same whatever their number.
+int CreateArchive(const std::string& archive, const std::vector<std::string>& files,
+                  archive::Layout layout, unsigned jobs);
 
 // Prints the layout, then one line per entry: name, compressed size, decoded size.
 int ListArchive(const std::string& archive);

@@ -5,18 +5,20 @@
 #include <vector>
 
 #include "tools/commands.h"
+#include "tools/pack_files.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: eekpack create [--layout 1|2] ARCHIVE FILE...\n"
+    "usage: eekpack create [--layout 1|2] [--jobs N] ARCHIVE FILE...\n"
     "       eekpack list ARCHIVE\n"
     "       eekpack extract ARCHIVE [DIR]\n"
     "\n"
     "create   packs the FILEs into ARCHIVE, each entry named by its file's base name and\n"
     "         compressed to the smallest stream the format allows. Layout 2 (10-byte\n"
     "         headers, names up to 256 bytes) unless --layout 1 asks for 20-byte headers\n"
-    "         (names up to 12 bytes, archives up to 99999999 bytes).\n"
+    "         (names up to 12 bytes, archives up to 99999999 bytes). Entries are encoded on\n"
+    "         N threads (default: one per core); the archive is the same for any N.\n"
     "list     prints the layout, then per entry: name, compressed size, decoded size.\n"
     "extract  unpacks ARCHIVE into DIR (default: the current folder) as the launcher does:\n"
     "         upper-case names; entries whose name is not a plain file name are skipped.\n"
@@ -30,22 +32,48 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
+// "--name VALUE" or "--name=VALUE" at args[k]: true when it is that option, with `value` set
+// (and k moved past a separate value), or `missing` set when the value is not there.
+bool TakeOption(const std::vector<std::string>& args, std::size_t& k, const std::string& name,
+                std::string& value, bool& missing) {
+  const std::string& arg = args[k];
+  if (arg == name) {
+    missing = k + 1 == args.size();
+    if (!missing) value = args[++k];
+    return true;
+  }
+  if (arg.rfind(name + "=", 0) == 0) {
+    value = arg.substr(name.size() + 1);
+    return true;
+  }
+  return false;
+}
+
+// A thread count: a whole number from 1 to 1024, nothing else.
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  jobs = static_cast<unsigned>(std::stoul(text));
+  return jobs >= 1 && jobs <= 1024;
+}
+
 int Create(const std::vector<std::string>& args) {
   archive::Layout layout = archive::Layout::kHeader10;
+  unsigned jobs = tools::DefaultJobs();
   std::vector<std::string> operands;
   bool optionsEnded = false;
+  bool missing = false;
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& arg = args[k];
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
-    } else if (!optionsEnded && (arg == "--layout" || arg.rfind("--layout=", 0) == 0)) {
-      std::string value;
-      if (arg == "--layout") {
-        if (k + 1 == args.size()) return UsageError("--layout needs a value, 1 or 2");
-        value = args[++k];
-      } else {
-        value = arg.substr(std::strlen("--layout="));
+    } else if (std::string value; !optionsEnded && TakeOption(args, k, "--jobs", value, missing)) {
+      if (missing || !ParseJobs(value, jobs)) {
+        return UsageError("--jobs needs a number of threads from 1 to 1024");
       }
+    } else if (!optionsEnded && TakeOption(args, k, "--layout", value, missing)) {
+      if (missing) return UsageError("--layout needs a value, 1 or 2");
       if (value == "1") {
         layout = archive::Layout::kHeader20;
       } else if (value == "2") {
@@ -61,7 +89,7 @@ int Create(const std::vector<std::string>& args) {
   }
   if (operands.empty()) return UsageError("create needs an ARCHIVE and FILEs");
   const std::vector<std::string> files(operands.begin() + 1, operands.end());
-  return tools::CreateArchive(operands[0], files, layout);
+  return tools::CreateArchive(operands[0], files, layout, jobs);
 }
 
 }  // namespace

@@ -33,6 +33,12 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
+std::uint64_t FileSize(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
 bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -14,6 +14,9 @@ namespace tools {
 // that follow the path ("cannot read x: No such file or directory").
 bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
+// The size of a regular file, for progress counts; 0 when it cannot be told.
+std::uint64_t FileSize(const std::string& path);
+
 // Writes `bytes` to a new file beside `path` and renames it over `path`.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string& error);

@@ -130,6 +130,35 @@ TEST_F(Eekpack, CreateListExtractRoundTripInBothLayouts) {
   EXPECT_EQ(Slurp(Path("default.eek"))[0], '\x02');
 }
 
+TEST_F(Eekpack, AnyNumberOfThreadsMakesTheSameArchive) {
+  std::vector<std::string> args = {"create", "one.eek"};
+  for (std::uint32_t k = 0; k < 9; ++k) {
+    const std::string name = "file" + std::to_string(k) + ".bin";
+    Spit(Path(name), Binary(20000 + 7000 * k, k));
+    args.push_back(name);
+  }
+  std::vector<std::string> one = args;
+  one.insert(one.begin() + 1, "--jobs=1");
+  ASSERT_EQ(Run(one).status, 0);
+  for (const std::string jobs : {"2", "3", "16"}) {
+    std::vector<std::string> many = args;
+    many[1] = "many" + jobs + ".eek";
+    many.insert(many.begin() + 1, {"--jobs", jobs});
+    const Result result = Run(many);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Slurp(Path("many" + jobs + ".eek")), Slurp(Path("one.eek"))) << jobs << " threads";
+  }
+  // A file that cannot be read is reported as with one thread, and no archive is written.
+  std::vector<std::string> broken = args;
+  broken[1] = "broken.eek";
+  broken.insert(broken.begin() + 5, "missing.bin");
+  broken.insert(broken.begin() + 1, "--jobs=4");
+  const Result failed = Run(broken);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("cannot read missing.bin"), std::string::npos) << failed.err;
+  EXPECT_FALSE(fs::exists(Path("broken.eek")));
+}
+
 TEST_F(Eekpack, ExtractIntoTheCurrentFolderReplacingEarlierFiles) {
   Spit(Path("a.txt"), "new content");
   ASSERT_EQ(Run({"create", "x.eek", "a.txt"}).status, 0);
@@ -270,11 +299,15 @@ TEST_F(Eekpack, FailedCreateLeavesTheOldArchiveAlone) {
 TEST_F(Eekpack, UsageMistakesAndHelp) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("eekpack create [--layout 1|2] ARCHIVE FILE..."), std::string::npos);
+  EXPECT_NE(help.out.find("eekpack create [--layout 1|2] [--jobs N] ARCHIVE FILE..."), std::string::npos);
   EXPECT_EQ(Run({}).status, 2);
   EXPECT_EQ(Run({"pack", "x"}).status, 2);
   EXPECT_EQ(Run({"create", "--layout", "3", "x.eek", "y"}).status, 2);
   EXPECT_EQ(Run({"create", "--fast", "x.eek", "y"}).status, 2);
+  for (const std::string jobs : {"0", "-1", "two", "", "1025"}) {
+    EXPECT_EQ(Run({"create", "--jobs=" + jobs, "x.eek", "y"}).status, 2) << jobs;
+  }
+  EXPECT_EQ(Run({"create", "x.eek", "y", "--jobs"}).status, 2);
   EXPECT_EQ(Run({"list"}).status, 2);
   EXPECT_EQ(Run({"extract", "a", "b", "c"}).status, 2);
 }

@@ -1,0 +1,176 @@
+#include "tools/pack_files.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "archive/entry_name.h"
+#include "launcher/texts.h"
+#include "tools/archive_writer.h"
+#include "tools/encoder.h"
+#include "tools/posix_files.h"
+#include "tools/terminal_progress.h"
+
+namespace tools {
+
+using namespace archive;
+
+namespace {
+
+// The launcher writes each entry to "C:\Tarnby Setup\TarLoom64\NAME" through a MAX_PATH
+// buffer (259 bytes and a NUL): a longer name could not be installed.
+constexpr std::size_t kMaxPath = 260;
+constexpr std::size_t kLongestInstalledName =
+    kMaxPath - 1 - launcher::kDefaultDrive.size() - launcher::kProductFolderName.size() - 1;
+static_assert(kLongestInstalledName == 233);
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Why `name` cannot be an entry name in `layout`, or nothing.
+std::string NameProblem(const std::string& name, Layout layout) {
+  const std::size_t longest =
+      layout == Layout::kHeader20 ? kLayout1NameSize : kLayout2LongestName;
+  if (name.size() > longest) {
+    return "name too long for layout " + std::to_string(static_cast<int>(layout)) + " (" +
+           std::to_string(longest) + " bytes at most): " + name;
+  }
+  if (name.size() > kLongestInstalledName) {
+    return "name too long to install (" + std::to_string(kLongestInstalledName) +
+           " bytes at most, so that " + std::string(launcher::kDefaultDrive) +
+           std::string(launcher::kProductFolderName) + "\\NAME fits MAX_PATH): " + name;
+  }
+  // The reader trims blanks, so the entry would come out under another name.
+  if (!name.empty() && (name.front() == ' ' || name.back() == ' '))
+    return "name begins or ends with a blank: \"" + name + "\"";
+  if (!IsPlainFileName(CleanEntryName(name, layout).view())) {
+    return "not a plain file name: \"" + name +
+           "\" (no device names, control characters or any of \\ / : < > \" | ? *, and no "
+           "trailing dot)";
+  }
+  return {};
+}
+
+std::string RecordProblem(RecordError error, const std::string& path) {
+  switch (error) {
+    case RecordError::kNone: return {};
+    case RecordError::kEmptyName: return "no file name in " + path;
+    case RecordError::kNameTooLong: return "name too long: " + path;
+    case RecordError::kTooLarge:
+      return "the archive would pass 2147483647 bytes, the most the format can hold, at " + path;
+    case RecordError::kEndPosTooLarge:
+      return "a layout 1 archive cannot pass 99999999 bytes (reached at " + path +
+             "); use layout 2";
+  }
+  return "cannot add " + path;
+}
+
+// One file's encoding, done by whichever thread took it.
+struct Encoded {
+  std::vector<std::uint8_t> stream;
+  std::int64_t decodedSize = 0;
+  std::string error;  // the file could not be read
+};
+
+// The bar over all threads: input bytes encoded out of the whole input, drawn by one thread at
+// a time.
+class SharedProgress {
+ public:
+  explicit SharedProgress(std::uint64_t total) : total_(total) {}
+  void Add(std::uint64_t bytes) {
+    std::lock_guard<std::mutex> hold(lock_);
+    done_ += bytes;
+    // A file that grew since its size was taken cannot push the bar past the end.
+    const std::uint64_t done = done_ < total_ ? done_ : total_;
+    const auto percent = static_cast<int32_t>(total_ == 0 ? 100 : done * 100 / total_);
+    if (percent != shown_) bar_.Show(shown_ = percent);
+  }
+  void Finish() { bar_.Finish(); }
+
+ private:
+  std::mutex lock_;
+  TerminalProgress bar_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  int32_t shown_ = -1;
+};
+
+}  // namespace
+
+std::vector<std::string> NameProblems(const std::vector<std::string>& files, Layout layout) {
+  std::vector<std::string> problems;
+  std::map<std::string, std::string> byCleanName;
+  for (const std::string& path : files) {
+    const std::string name = BaseName(path);
+    if (name.empty()) {
+      problems.push_back("no file name in " + path);
+      continue;
+    }
+    if (std::string problem = NameProblem(name, layout); !problem.empty()) {
+      problems.push_back(std::move(problem));
+      continue;
+    }
+    // The reader upper-cases names, so names equal but for case would land on one file.
+    const auto [where, fresh] = byCleanName.emplace(CleanEntryName(name, layout).view(), path);
+    if (!fresh) problems.push_back("duplicate entry name: " + path + " and " + where->second);
+  }
+  return problems;
+}
+
+unsigned DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores != 0 ? cores : 1;
+}
+
+bool PackFiles(const std::vector<std::string>& files, Layout layout, unsigned jobs,
+               std::vector<std::uint8_t>& archive, std::string& error) {
+  std::uint64_t total = 0;
+  for (const std::string& path : files) total += FileSize(path);
+  SharedProgress progress(total);
+
+  std::vector<Encoded> encoded(files.size());
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  auto work = [&] {
+    for (std::size_t k = next++; k < files.size() && !failed; k = next++) {
+      std::vector<std::uint8_t> data;
+      if (!ReadInputFile(files[k], data, encoded[k].error)) {
+        failed = true;
+        return;
+      }
+      encoded[k].stream = EncodeEntry(data);
+      encoded[k].decodedSize = static_cast<std::int64_t>(data.size());
+      progress.Add(data.size());
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < jobs && t < files.size(); ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  progress.Finish();
+
+  // The first problem in the list's order, whichever thread met it.
+  for (const Encoded& entry : encoded) {
+    if (!entry.error.empty()) {
+      error = entry.error;
+      return false;
+    }
+  }
+  std::vector<std::uint8_t> packed;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    const RecordError added =
+        AppendRecord(packed, layout, BaseName(files[k]), encoded[k].stream, encoded[k].decodedSize);
+    if (added != RecordError::kNone) {
+      error = RecordProblem(added, files[k]);
+      return false;
+    }
+    std::vector<std::uint8_t>().swap(encoded[k].stream);
+  }
+  archive.insert(archive.end(), packed.begin(), packed.end());
+  return true;
+}
+
+}  // namespace tools
