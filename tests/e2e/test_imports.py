@@ -120,6 +120,21 @@ class LauncherFile(unittest.TestCase):
             self.assertIn(windows, text)
         self.assertIn('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', " ".join(text.split()))
 
+    def test_version_information_names_the_maker_product_and_version(self):
+        strings = {}
+        for info in getattr(self.pe, "FileInfo", []):
+            for entry in info:
+                for table in getattr(entry, "StringTable", []):
+                    strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+        self.assertEqual(strings.get("CompanyName"), "Tarnby")
+        self.assertEqual(strings.get("ProductName"), "TarLoom64")
+        self.assertEqual(strings.get("FileDescription"), "Tarnby TarLoom64 Setup")
+        fixed = self.pe.VS_FIXEDFILEINFO[0]
+        self.assertRegex(strings.get("FileVersion", ""), r"^\d+\.\d+\.\d+\.\d+$")
+        self.assertEqual(strings["FileVersion"], "%d.%d.%d.%d" % (
+            fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+            fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF))
+
     def test_icon_group_tarnby_holds_one_32x32_16_colour_image(self):
         group = resource(self.pe, RT_GROUP_ICON, "TARNBY")
         self.assertEqual(list(group), [ENGLISH_US])
