@@ -6,11 +6,15 @@
 
 #include "tools/commands.h"
 #include "tools/pack_files.h"
+#include "tools/posix_files.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: eekpack create [--layout 1|2] [--jobs N] ARCHIVE FILE...\n"
+    "       eekpack installer OUT.exe FOLDER [--stub LAUNCHER.exe] [--jobs N]\n"
+    "               [--set-version-string NAME VALUE]... [--set-file-version A.B.C.D]\n"
+    "               [--set-product-version A.B.C.D]\n"
     "       eekpack list ARCHIVE\n"
     "       eekpack extract ARCHIVE [DIR]\n"
     "\n"
@@ -19,6 +23,13 @@ constexpr const char* kUsage =
     "         headers, names up to 256 bytes) unless --layout 1 asks for 20-byte headers\n"
     "         (names up to 12 bytes, archives up to 99999999 bytes). Entries are encoded on\n"
     "         N threads (default: one per core); the archive is the same for any N.\n"
+    "installer  writes OUT.exe: a copy of the launcher whose payload is the archive of every\n"
+    "         file directly inside FOLDER (in name order; a setup.exe among them), with its\n"
+    "         version information changed as asked (FileVersion and ProductVersion strings\n"
+    "         follow the numbers). The launcher is LAUNCHER.exe, by default\n"
+    "         TarLoom64Setup.exe beside eekpack, else ../../windows/bin/TarLoom64Setup.exe\n"
+    "         from eekpack's folder (the build tree's). Sign OUT.exe afterwards: a signed\n"
+    "         launcher is refused, since the payload would break its signature.\n"
     "list     prints the layout, then per entry: name, compressed size, decoded size.\n"
     "extract  unpacks ARCHIVE into DIR (default: the current folder) as the launcher does:\n"
     "         upper-case names; entries whose name is not a plain file name are skipped.\n"
@@ -92,6 +103,54 @@ int Create(const std::vector<std::string>& args) {
   return tools::CreateArchive(operands[0], files, layout, jobs);
 }
 
+// The launcher beside this program, else the build tree's (build/native/bin/eekpack next to
+// build/windows/bin/TarLoom64Setup.exe).
+std::string DefaultStub() {
+  const std::string folder = tools::ProgramFolder();
+  for (const std::string& candidate : {folder + "/TarLoom64Setup.exe",
+                                      folder + "/../../windows/bin/TarLoom64Setup.exe"}) {
+    if (tools::FileSize(candidate) != 0) return candidate;
+  }
+  return folder + "/TarLoom64Setup.exe";
+}
+
+int Installer(const std::vector<std::string>& args) {
+  tools::InstallerOptions options;
+  options.jobs = tools::DefaultJobs();
+  std::vector<std::string> operands;
+  bool missing = false;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    std::string value;
+    if (TakeOption(args, k, "--stub", value, missing)) {
+      if (missing) return UsageError("--stub needs the launcher's path");
+      options.stub = value;
+    } else if (TakeOption(args, k, "--jobs", value, missing)) {
+      if (missing || !ParseJobs(value, options.jobs)) {
+        return UsageError("--jobs needs a number of threads from 1 to 1024");
+      }
+    } else if (TakeOption(args, k, "--set-file-version", value, missing)) {
+      if (missing) return UsageError("--set-file-version needs A.B.C.D");
+      options.fileVersion = value;
+    } else if (TakeOption(args, k, "--set-product-version", value, missing)) {
+      if (missing) return UsageError("--set-product-version needs A.B.C.D");
+      options.productVersion = value;
+    } else if (args[k] == "--set-version-string") {
+      if (k + 2 >= args.size()) return UsageError("--set-version-string needs a NAME and a VALUE");
+      options.versionStrings.emplace_back(args[k + 1], args[k + 2]);
+      k += 2;
+    } else if (args[k].size() > 1 && args[k][0] == '-') {
+      return UsageError("unknown option " + args[k]);
+    } else {
+      operands.push_back(args[k]);
+    }
+  }
+  if (operands.size() != 2) return UsageError("installer needs OUT.exe and a FOLDER");
+  options.output = operands[0];
+  options.folder = operands[1];
+  if (options.stub.empty()) options.stub = DefaultStub();
+  return tools::MakeInstaller(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,6 +169,7 @@ int main(int argc, char** argv) {
     }
   }
   if (command == "create") return Create(args);
+  if (command == "installer") return Installer(args);
   if (command == "list") {
     if (args.size() != 1) return UsageError("list needs exactly one ARCHIVE");
     return tools::ListArchive(args[0]);

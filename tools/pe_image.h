@@ -94,8 +94,9 @@ bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::strin
 // Replaces the resource with the same type, name and language in `resources`, or appends it.
 void PutResource(std::vector<Resource>& resources, Resource resource);
 
-// Returns a copy of `image` whose resource section holds `resources` (in any order: they are
-// sorted as Windows expects) and nothing else. The new section starts where the old one did,
+// Returns a copy of `image` (as ReadPeImage filled it: its fields describe its `file`) whose
+// resource section holds `resources` (in any order: they are sorted as Windows expects) and
+// nothing else. The new section starts where the old one did,
 // in the file and in memory; `.reloc`, if it follows, moves behind it unchanged, and the
 // section table, the resource and relocation directories, SizeOfImage, SizeOfInitializedData
 // and the checksum are brought up to date. The same input gives the same bytes.

@@ -1,9 +1,11 @@
 #include "tools/posix_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +34,38 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
+
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) {
+    error = "cannot read the folder " + folder + ": " + Reason();
+    return false;
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    struct stat info {};
+    if (name == "." || name == ".." || ::stat((folder + "/" + name).c_str(), &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+      continue;
+    }
+    names.push_back(name);
+  }
+  ::closedir(listing);
+  std::sort(names.begin(), names.end());
+  paths.clear();
+  for (const std::string& name : names) paths.push_back(folder + "/" + name);
+  return true;
+}
+
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return {};
+  const std::string program(path, static_cast<std::size_t>(length));
+  const std::size_t slash = program.rfind('/');
+  return slash == std::string::npos ? std::string() : program.substr(0, slash);
+}
 
 std::uint64_t FileSize(const std::string& path) {
   struct stat info {};

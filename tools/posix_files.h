@@ -14,6 +14,14 @@ namespace tools {
 // that follow the path ("cannot read x: No such file or directory").
 bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
+// The regular files directly inside `folder` (subfolders and what is in them are not), as
+// "folder/name" paths in the byte order of their names, so that the result does not depend on
+// the order the folder lists them in.
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>& paths, std::string& error);
+
+// The folder this program was started from ("" when it cannot be told).
+std::string ProgramFolder();
+
 // The size of a regular file, for progress counts; 0 when it cannot be told.
 std::uint64_t FileSize(const std::string& path);
 

@@ -1,0 +1,183 @@
+// eekpack installer: a copy of the launcher (the stub) whose payload resource is the archive of
+// a folder, with its version information changed as asked.
+#include <string>
+#include <vector>
+
+#include "archive/entry_name.h"
+#include "tools/commands.h"
+#include "tools/pack_files.h"
+#include "tools/pe_image.h"
+#include "tools/posix_files.h"
+#include "tools/version_info.h"
+
+namespace tools {
+
+namespace {
+
+constexpr std::uint16_t kPayloadId = 10;
+constexpr std::uint16_t kEnglishUs = 1033;
+constexpr std::uint16_t kVersionId = 1;
+constexpr std::int64_t kLargestArchive = 0x7FFFFFFF;  // the format's offsets are signed 32-bit
+
+const Resource* FindResource(const std::vector<Resource>& resources, std::uint16_t type,
+                             std::uint16_t name, std::uint16_t language) {
+  for (const Resource& resource : resources) {
+    if (resource.type == ResourceId::Number(type) && resource.name == ResourceId::Number(name) &&
+        resource.language == language) {
+      return &resource;
+    }
+  }
+  return nullptr;
+}
+
+// Why the launcher image `stub` cannot take a payload, or nothing.
+std::string StubProblem(const std::string& path, const PeImage& stub) {
+  if (stub.subsystem != kSubsystemWindowsGui) return path + " is not a windowed program";
+  if (FindResource(stub.resources, kResourceTypeRcData, kPayloadId, kEnglishUs) == nullptr) {
+    return path + " carries no payload resource (RT_RCDATA 10, English): not the launcher";
+  }
+  if (stub.hasSignature) {
+    return path + " is signed: put the payload in an unsigned launcher, then sign the installer";
+  }
+  return {};
+}
+
+// The launcher starts SETUP.EXE and the shortcut points to it.
+bool HasSetup(const std::vector<std::string>& files) {
+  for (const std::string& path : files) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (archive::CleanEntryName(name, archive::Layout::kHeader10) == "SETUP.EXE") return true;
+  }
+  return false;
+}
+
+// UTF-8 (the command line's text) as UTF-16; false for bytes that are not UTF-8.
+bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int extra = lead < 0x80 ? 0 : lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
+    if (extra < 0 || lead >= 0xF5 || text.size() - i <= static_cast<std::size_t>(extra)) return false;
+    char32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (code >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(code);
+    }
+    i += 1 + static_cast<std::size_t>(extra);
+  }
+  return true;
+}
+
+// The version changes, applied to the stub's version information.
+bool ChangeVersion(const InstallerOptions& options, std::vector<Resource>& resources,
+                   std::string& error) {
+  if (options.versionStrings.empty() && options.fileVersion.empty() && options.productVersion.empty()) {
+    return true;
+  }
+  const Resource* found = FindResource(resources, kResourceTypeVersion, kVersionId, kEnglishUs);
+  if (found == nullptr) {
+    error = "the launcher has no version information to change";
+    return false;
+  }
+  VersionInfo info;
+  if (!ParseVersionInfo(found->data, info, error)) {
+    error = "the launcher's version information cannot be read: " + error;
+    return false;
+  }
+  for (const auto& [name, value] : options.versionStrings) {
+    std::u16string wideName, wideValue;
+    if (!Utf8ToUtf16(name, wideName) || !Utf8ToUtf16(value, wideValue) || wideName.empty()) {
+      error = "--set-version-string needs a NAME and a VALUE in UTF-8: " + name;
+      return false;
+    }
+    SetVersionString(info, wideName, wideValue);
+  }
+  VersionNumber number{};
+  if (!options.fileVersion.empty()) {
+    if (!ParseVersionNumber(options.fileVersion, number, error)) {
+      error = "--set-file-version " + options.fileVersion + ": " + error;
+      return false;
+    }
+    SetFileVersion(info, number);
+  }
+  if (!options.productVersion.empty()) {
+    if (!ParseVersionNumber(options.productVersion, number, error)) {
+      error = "--set-product-version " + options.productVersion + ": " + error;
+      return false;
+    }
+    SetProductVersion(info, number);
+  }
+  Resource changed = *found;
+  changed.data = WriteVersionInfo(info, error);
+  if (changed.data.empty()) return false;
+  PutResource(resources, std::move(changed));
+  return true;
+}
+
+bool MakeInstaller(const InstallerOptions& options, std::vector<std::uint8_t>& installer,
+                   std::string& error) {
+  std::vector<std::uint8_t> stubBytes;
+  PeImage stub;
+  if (!ReadInputFile(options.stub, stubBytes, error)) return false;
+  if (!ReadPeImage(stubBytes, stub, error)) {
+    error = options.stub + " is not a 32-bit Windows program: " + error;
+    return false;
+  }
+  if (error = StubProblem(options.stub, stub); !error.empty()) return false;
+
+  std::vector<std::string> files;
+  if (!ListFolderFiles(options.folder, files, error)) return false;
+  if (!HasSetup(files)) {
+    error = options.folder + " holds no setup.exe, which the launcher starts";
+    return false;
+  }
+  const std::vector<std::string> problems = NameProblems(files, archive::Layout::kHeader10);
+  if (!problems.empty()) {
+    error = problems.front() + (problems.size() > 1 ? " (and " + std::to_string(problems.size() - 1) + " more)" : "");
+    return false;
+  }
+
+  std::vector<Resource> resources = stub.resources;
+  if (!ChangeVersion(options, resources, error)) return false;
+  std::vector<std::uint8_t> archive;
+  if (!PackFiles(files, archive::Layout::kHeader10, options.jobs, archive, error)) return false;
+  if (static_cast<std::int64_t>(archive.size()) > kLargestArchive) {
+    error = "the archive would pass 2147483647 bytes, the most the format can hold";
+    return false;
+  }
+  Resource payload = *FindResource(resources, kResourceTypeRcData, kPayloadId, kEnglishUs);
+  payload.data = std::move(archive);
+  PutResource(resources, std::move(payload));
+
+  installer = WriteWithResources(stub, resources, error);
+  if (installer.empty()) {
+    error = options.stub + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int MakeInstaller(const InstallerOptions& options) {
+  std::vector<std::uint8_t> installer;
+  std::string error;
+  // Written whole or not at all: a half-made installer is never left behind.
+  if (!MakeInstaller(options, installer, error) ||
+      !WriteFileAtomically(options.output, installer, error)) {
+    ReportError(error);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace tools
