@@ -451,10 +451,11 @@ bool FindMovingSections(const PeImage& image, MovingSections& moving, std::strin
   moving.resourceIndex = static_cast<std::size_t>(home - sections.begin());
   const PeSection& resources = *home;
 
-  const std::size_t following = sections.size() - moving.resourceIndex - 1;
-  if (following > 1 || (following == 1 && sections.back().name != kRelocationSectionName))
-    return Fail(error, "section \"" + sections[moving.resourceIndex + 1].name +
-                           "\" follows the resource section, where only .reloc may");
+  for (std::size_t i = moving.resourceIndex + 1; i < sections.size(); ++i) {
+    if (i > moving.resourceIndex + 1 || sections[i].name != kRelocationSectionName)
+      return Fail(error, "section \"" + sections[i].name + "\" follows the resource section, where only .reloc may");
+  }
+  const bool hasRelocations = moving.resourceIndex + 1 < sections.size();
   for (std::size_t i = 0; i < moving.resourceIndex; ++i) {
     const PeSection& s = sections[i];
     if (VirtualEnd(s) > resources.virtualAddress ||
@@ -466,7 +467,7 @@ bool FindMovingSections(const PeImage& image, MovingSections& moving, std::strin
     return Fail(error, "the resource section's bytes start inside the headers or past the end of the file");
 
   std::uint64_t lastRawEnd = resources.rawPointer + std::uint64_t{resources.rawSize};
-  const PeSection* relocations = following == 1 ? &sections.back() : nullptr;
+  const PeSection* relocations = hasRelocations ? &sections.back() : nullptr;
   if (relocations != nullptr) {
     if (relocations->virtualAddress < VirtualEnd(resources) ||
         (relocations->rawSize != 0 && relocations->rawPointer < lastRawEnd))
