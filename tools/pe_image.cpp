@@ -11,7 +11,7 @@ namespace {
 
 // The file layout. Offsets are from the start of the structure named in front.
 constexpr std::size_t kDosHeaderSize = 64;
-constexpr std::size_t kDosPeHeaderOffset = 0x3C;  // e_lfanew
+constexpr std::size_t kDosPeHeaderOffset = 0x3C;    // e_lfanew
 constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr std::size_t kPeSignatureSize = 4;
 
@@ -73,7 +73,8 @@ std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t at) {
 }
 
 std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16;
+  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2))
+                                                            << 16;
 }
 
 void Put16(std::span<std::uint8_t> bytes, std::size_t at, std::uint32_t value) {
@@ -124,7 +125,8 @@ std::string Describe(const Resource& resource) {
 bool RvaToOffset(const std::vector<PeSection>& sections, std::uint32_t rva, std::size_t length,
                  std::size_t& offset) {
   for (const PeSection& section : sections) {
-    if (rva < section.virtualAddress || !Fits(section.rawSize, rva - section.virtualAddress, length)) continue;
+    if (rva < section.virtualAddress || !Fits(section.rawSize, rva - section.virtualAddress, length))
+      continue;
     offset = section.rawPointer + static_cast<std::size_t>(rva - section.virtualAddress);
     return true;
   }
@@ -183,12 +185,14 @@ bool ReadEntry(const TreeWalk& walk, std::size_t at, Level level, ResourceId& id
   }
   if (level == Level::kLanguage) return Fail(error, "a resource language is a name, not a number");
   const std::size_t nameAt = nameField & ~kResHighBit;
-  if (!Fits(walk.tree.size(), nameAt, 2)) return Fail(error, what + " name lies outside the resource section");
+  if (!Fits(walk.tree.size(), nameAt, 2))
+    return Fail(error, what + " name lies outside the resource section");
   const std::size_t length = Get16(walk.tree, nameAt);
   if (!Fits(walk.tree.size(), nameAt + 2, 2 * length))
     return Fail(error, what + " name passes the end of the resource section");
   std::u16string name(length, u'\0');
-  for (std::size_t i = 0; i < length; ++i) name[i] = static_cast<char16_t>(Get16(walk.tree, nameAt + 2 + 2 * i));
+  for (std::size_t i = 0; i < length; ++i)
+    name[i] = static_cast<char16_t>(Get16(walk.tree, nameAt + 2 + 2 * i));
   id = ResourceId::Name(std::move(name));
   return true;
 }
@@ -405,13 +409,15 @@ bool SerializeResources(const std::vector<Resource>& resources, std::uint32_t se
   PutDirectory(out, 0, CountNamed(types, typeIsNamed), types.size() - CountNamed(types, typeIsNamed));
   std::size_t typeEntry = kResDirectorySize;
   for (const TypeNode& type : types) {
-    PutIdEntry(out, typeEntry, *type.type, type.nameAt, kResHighBit | static_cast<std::uint32_t>(type.directoryAt));
+    PutIdEntry(out, typeEntry, *type.type, type.nameAt,
+               kResHighBit | static_cast<std::uint32_t>(type.directoryAt));
     typeEntry += kResEntrySize;
     const std::size_t named = CountNamed(type.names, nameIsNamed);
     PutDirectory(out, type.directoryAt, named, type.names.size() - named);
     std::size_t nameEntry = type.directoryAt + kResDirectorySize;
     for (const NameNode& name : type.names) {
-      PutIdEntry(out, nameEntry, *name.name, name.nameAt, kResHighBit | static_cast<std::uint32_t>(name.directoryAt));
+      PutIdEntry(out, nameEntry, *name.name, name.nameAt,
+                 kResHighBit | static_cast<std::uint32_t>(name.directoryAt));
       nameEntry += kResEntrySize;
       PutDirectory(out, name.directoryAt, 0, name.languages.size());
       std::size_t languageEntry = name.directoryAt + kResDirectorySize;
@@ -423,7 +429,8 @@ bool SerializeResources(const std::vector<Resource>& resources, std::uint32_t se
         Put32(out, language.dataEntryAt, sectionRva + static_cast<std::uint32_t>(language.dataAt));
         Put32(out, language.dataEntryAt + 4, static_cast<std::uint32_t>(resource.data.size()));
         Put32(out, language.dataEntryAt + 8, resource.codePage);
-        std::copy(resource.data.begin(), resource.data.end(), out.begin() + static_cast<std::ptrdiff_t>(language.dataAt));
+        std::copy(resource.data.begin(), resource.data.end(),
+                  out.begin() + static_cast<std::ptrdiff_t>(language.dataAt));
       }
     }
   }
@@ -441,19 +448,23 @@ struct MovingSections {
 // change: unsigned, nothing but `.reloc` after the resources (in the table, in memory and in the
 // file), nothing after the last section, no other data directory in what moves.
 bool FindMovingSections(const PeImage& image, MovingSections& moving, std::string& error) {
-  if (image.hasSignature) return Fail(error, "the image is signed, and changing it would break the signature");
-  if (image.directories.size() <= kRelocationDirectory) return Fail(error, "the image has fewer than 6 data directories");
+  if (image.hasSignature)
+    return Fail(error, "the image is signed, and changing it would break the signature");
+  if (image.directories.size() <= kRelocationDirectory)
+    return Fail(error, "the image has fewer than 6 data directories");
   const std::uint32_t resourceRva = image.directories[kResourceDirectory].rva;
   const auto& sections = image.sections;
-  const auto home = std::find_if(sections.begin(), sections.end(),
-                                 [&](const PeSection& s) { return resourceRva != 0 && s.virtualAddress == resourceRva; });
+  const auto home = std::find_if(sections.begin(), sections.end(), [&](const PeSection& s) {
+    return resourceRva != 0 && s.virtualAddress == resourceRva;
+  });
   if (home == sections.end()) return Fail(error, "the image has no section that starts with its resources");
   moving.resourceIndex = static_cast<std::size_t>(home - sections.begin());
   const PeSection& resources = *home;
 
   for (std::size_t i = moving.resourceIndex + 1; i < sections.size(); ++i) {
     if (i > moving.resourceIndex + 1 || sections[i].name != kRelocationSectionName)
-      return Fail(error, "section \"" + sections[i].name + "\" follows the resource section, where only .reloc may");
+      return Fail(error,
+                  "section \"" + sections[i].name + "\" follows the resource section, where only .reloc may");
   }
   const bool hasRelocations = moving.resourceIndex + 1 < sections.size();
   for (std::size_t i = 0; i < moving.resourceIndex; ++i) {
@@ -481,8 +492,8 @@ bool FindMovingSections(const PeImage& image, MovingSections& moving, std::strin
   for (std::size_t i = 0; i < image.directories.size(); ++i) {
     const DataDirectory d = image.directories[i];
     if (i == kResourceDirectory || d.size == 0 || d.rva < resources.virtualAddress) continue;
-    const bool inRelocations = relocations != nullptr && d.rva >= relocations->virtualAddress &&
-                               d.rva < VirtualEnd(*relocations);
+    const bool inRelocations =
+        relocations != nullptr && d.rva >= relocations->virtualAddress && d.rva < VirtualEnd(*relocations);
     if (i != kRelocationDirectory || !inRelocations)
       return Fail(error, "data directory " + std::to_string(i) + " lies in the sections that move");
     moving.relocationDirectoryMoves = true;
@@ -507,7 +518,8 @@ ResourceId ResourceId::Name(std::u16string name) {
 
 void PutResource(std::vector<Resource>& resources, Resource resource) {
   for (Resource& existing : resources) {
-    if (existing.type == resource.type && existing.name == resource.name && existing.language == resource.language) {
+    if (existing.type == resource.type && existing.name == resource.name &&
+        existing.language == resource.language) {
       existing = std::move(resource);
       return;
     }
@@ -547,7 +559,8 @@ bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::strin
   if (!IsPowerOfTwo(image.sectionAlignment) || !IsPowerOfTwo(image.fileAlignment))
     return Fail(error, "the section or file alignment is not a power of two");
 
-  const std::size_t directoryCount = std::min<std::size_t>(Get32(bytes, optional + kOptDirectoryCount), kMostDirectories);
+  const std::size_t directoryCount =
+      std::min<std::size_t>(Get32(bytes, optional + kOptDirectoryCount), kMostDirectories);
   if (directoryCount * kDirectoryEntrySize > optionalSize - kOptDirectories)
     return Fail(error, "the data directories pass the end of the optional header");
   for (std::size_t i = 0; i < directoryCount; ++i) {
@@ -561,7 +574,8 @@ bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::strin
   for (std::size_t i = 0; i < sectionCount; ++i) {
     const std::size_t at = image.sectionTableOffset + i * kSectionHeaderSize;
     PeSection section;
-    for (std::size_t c = 0; c < kSecNameSize && bytes[at + c] != 0; ++c) section.name += static_cast<char>(bytes[at + c]);
+    for (std::size_t c = 0; c < kSecNameSize && bytes[at + c] != 0; ++c)
+      section.name += static_cast<char>(bytes[at + c]);
     section.virtualSize = Get32(bytes, at + kSecVirtualSize);
     section.virtualAddress = Get32(bytes, at + kSecVirtualAddress);
     section.rawSize = Get32(bytes, at + kSecRawSize);
@@ -572,8 +586,9 @@ bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::strin
     image.sections.push_back(section);
   }
 
-  image.hasSignature = image.directories.size() > kSecurityDirectory &&
-                       (image.directories[kSecurityDirectory].rva != 0 || image.directories[kSecurityDirectory].size != 0);
+  image.hasSignature =
+      image.directories.size() > kSecurityDirectory &&
+      (image.directories[kSecurityDirectory].rva != 0 || image.directories[kSecurityDirectory].size != 0);
   if (image.directories.size() > kResourceDirectory && image.directories[kResourceDirectory].rva != 0 &&
       !ReadResources(bytes, image, error))
     return false;
@@ -593,13 +608,16 @@ std::vector<std::uint8_t> WriteWithResources(const PeImage& image, const std::ve
   const PeSection relocations = hasRelocations ? image.sections.back() : PeSection{};
 
   const std::uint64_t resourceRawSize = AlignUp(content.size(), image.fileAlignment);
-  const std::uint64_t relocationsRva = resourceSection.virtualAddress + AlignUp(content.size(), image.sectionAlignment);
+  const std::uint64_t relocationsRva =
+      resourceSection.virtualAddress + AlignUp(content.size(), image.sectionAlignment);
   const std::uint64_t relocationsRawPointer = resourceSection.rawPointer + resourceRawSize;
-  const std::uint64_t imageEnd = hasRelocations ? relocationsRva + VirtualEnd(relocations) - relocations.virtualAddress
-                                                : resourceSection.virtualAddress + std::uint64_t{content.size()};
+  const std::uint64_t imageEnd = hasRelocations
+                                     ? relocationsRva + VirtualEnd(relocations) - relocations.virtualAddress
+                                     : resourceSection.virtualAddress + std::uint64_t{content.size()};
   const std::uint64_t sizeOfImage = AlignUp(imageEnd, image.sectionAlignment);
   const std::uint64_t fileSize = relocationsRawPointer + relocations.rawSize;
-  if (sizeOfImage > std::numeric_limits<std::uint32_t>::max() || fileSize > std::numeric_limits<std::uint32_t>::max()) {
+  if (sizeOfImage > std::numeric_limits<std::uint32_t>::max() ||
+      fileSize > std::numeric_limits<std::uint32_t>::max()) {
     error = "the image would pass 4 GiB";
     return {};
   }
@@ -611,7 +629,8 @@ std::vector<std::uint8_t> WriteWithResources(const PeImage& image, const std::ve
   Put32(out, resourceEntry + kSecVirtualSize, static_cast<std::uint32_t>(content.size()));
   Put32(out, resourceEntry + kSecRawSize, static_cast<std::uint32_t>(resourceRawSize));
   const std::size_t directories = image.optionalHeaderOffset + kOptDirectories;
-  Put32(out, directories + kResourceDirectory * kDirectoryEntrySize + 4, static_cast<std::uint32_t>(content.size()));
+  Put32(out, directories + kResourceDirectory * kDirectoryEntrySize + 4,
+        static_cast<std::uint32_t>(content.size()));
   if (hasRelocations) {
     const auto from = image.file.begin() + relocations.rawPointer;
     if (relocations.rawSize != 0) out.insert(out.end(), from, from + relocations.rawSize);
@@ -621,16 +640,17 @@ std::vector<std::uint8_t> WriteWithResources(const PeImage& image, const std::ve
       Put32(out, relocationEntry + kSecRawPointer, static_cast<std::uint32_t>(relocationsRawPointer));
     if (moving.relocationDirectoryMoves)
       Put32(out, directories + kRelocationDirectory * kDirectoryEntrySize,
-            static_cast<std::uint32_t>(image.directories[kRelocationDirectory].rva - relocations.virtualAddress +
-                                       relocationsRva));
+            static_cast<std::uint32_t>(image.directories[kRelocationDirectory].rva -
+                                       relocations.virtualAddress + relocationsRva));
   }
   Put32(out, image.optionalHeaderOffset + kOptSizeOfImage, static_cast<std::uint32_t>(sizeOfImage));
   // Linkers count initialised data differently (ld: every such section's file bytes, code
   // included); only the resource section's share changes, so the rest of the count stays as
   // the linker made it. Unsigned arithmetic: the difference may be negative.
   if (resourceSection.characteristics & kSecInitializedData)
-    Put32(out, image.optionalHeaderOffset + kOptSizeOfInitializedData,
-          image.sizeOfInitializedData - resourceSection.rawSize + static_cast<std::uint32_t>(resourceRawSize));
+    Put32(
+        out, image.optionalHeaderOffset + kOptSizeOfInitializedData,
+        image.sizeOfInitializedData - resourceSection.rawSize + static_cast<std::uint32_t>(resourceRawSize));
   Put32(out, image.checksumOffset, PeChecksum(out, image.checksumOffset));
   return out;
 }

@@ -59,7 +59,7 @@ struct DataDirectory {
 
 // Index of the data directories this code reads or changes.
 constexpr std::size_t kResourceDirectory = 2;
-constexpr std::size_t kSecurityDirectory = 4;   // an Authenticode signature
+constexpr std::size_t kSecurityDirectory = 4;    // an Authenticode signature
 constexpr std::size_t kRelocationDirectory = 5;  // base relocations, in `.reloc`
 
 // What ReadPeImage found. `file` keeps every byte read, so that WriteWithResources can copy
@@ -72,13 +72,13 @@ struct PeImage {
   std::uint32_t sectionAlignment = 0;
   std::uint32_t sizeOfImage = 0;
   std::uint32_t sizeOfInitializedData = 0;
-  std::uint32_t checksum = 0;         // as stored; PeChecksum says what it should be
-  std::size_t checksumOffset = 0;     // file offset of the checksum field
+  std::uint32_t checksum = 0;      // as stored; PeChecksum says what it should be
+  std::size_t checksumOffset = 0;  // file offset of the checksum field
   std::size_t optionalHeaderOffset = 0;
   std::size_t sectionTableOffset = 0;
-  std::vector<PeSection> sections;           // in table order
-  std::vector<DataDirectory> directories;    // as many as the header declares, at most 16
-  std::vector<Resource> resources;           // in the order of the directory tree
+  std::vector<PeSection> sections;         // in table order
+  std::vector<DataDirectory> directories;  // as many as the header declares, at most 16
+  std::vector<Resource> resources;         // in the order of the directory tree
 };
 
 // Reads `bytes` as a PE32 image for i386: the "MZ" header, the "PE\0\0" header at e_lfanew,
@@ -96,10 +96,10 @@ void PutResource(std::vector<Resource>& resources, Resource resource);
 
 // Returns a copy of `image` (as ReadPeImage filled it: its fields describe its `file`) whose
 // resource section holds `resources` (in any order: they are sorted as Windows expects) and
-// nothing else. The new section starts where the old one did,
-// in the file and in memory; `.reloc`, if it follows, moves behind it unchanged, and the
-// section table, the resource and relocation directories, SizeOfImage, SizeOfInitializedData
-// and the checksum are brought up to date. The same input gives the same bytes.
+// nothing else. The new section starts where the old one did, in the file and in memory;
+// `.reloc`, if it follows, moves behind it unchanged, and the section table, the resource and
+// relocation directories, SizeOfImage, SizeOfInitializedData and the checksum are brought up
+// to date. The same input gives the same bytes (no time stamps).
 // On refusal it returns an empty vector and says why in `error`: a signed image (the
 // signature would no longer match), no resource section, a section other than `.reloc` after
 // it, bytes after the last section, another data directory inside the sections that move,

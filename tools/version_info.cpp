@@ -16,7 +16,7 @@ constexpr std::uint16_t kBinaryNode = 0;
 constexpr std::uint16_t kTextNode = 1;  // its value length counts UTF-16 units, not bytes
 
 constexpr std::uint32_t kFixedSignature = 0xFEEF04BD;
-constexpr std::size_t kFixedSize = 13 * 4;  // the signature and twelve more 32-bit fields
+constexpr std::size_t kFixedSize = 13 * 4;   // the signature and twelve more 32-bit fields
 constexpr std::size_t kTranslationSize = 4;  // language, then code page
 
 constexpr std::u16string_view kRootKey = u"VS_VERSION_INFO";
@@ -40,7 +40,8 @@ std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t at) {
 }
 
 std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16;
+  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2))
+                                                            << 16;
 }
 
 std::string Narrow(std::u16string_view text) {
@@ -62,7 +63,8 @@ struct Node {
 
 // Reads the header and key of the node at `at`, which must lie wholly before `limit` (its
 // parent's end).
-bool ReadNode(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t limit, Node& node, std::string& error) {
+bool ReadNode(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t limit, Node& node,
+              std::string& error) {
   if (!Fits(limit, at, kNodeHeaderSize)) return Fail(error, "a version node is cut short");
   const std::size_t length = Get16(bytes, at);
   if (length < kNodeHeaderSize || length > limit - at)
@@ -80,7 +82,8 @@ bool ReadNode(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t l
   }
   node.valueAt = std::min(AlignNode(p + 2), node.end);
   const std::size_t valueBytes = node.type == kTextNode ? 2 * node.valueLength : node.valueLength;
-  node.childrenAt = std::min(AlignNode(node.valueAt + std::min(valueBytes, node.end - node.valueAt)), node.end);
+  node.childrenAt =
+      std::min(AlignNode(node.valueAt + std::min(valueBytes, node.end - node.valueAt)), node.end);
   return true;
 }
 
@@ -126,7 +129,8 @@ void ReadFixed(std::span<const std::uint8_t> bytes, std::size_t at, FixedFileInf
   fixed.fileDateLow = field(12);
 }
 
-bool ReadStringFileInfo(std::span<const std::uint8_t> bytes, const Node& node, VersionInfo& info, std::string& error) {
+bool ReadStringFileInfo(std::span<const std::uint8_t> bytes, const Node& node, VersionInfo& info,
+                        std::string& error) {
   int tables = 0;
   const bool read = ReadChildren(bytes, node, error, [&](const Node& table) {
     if (++tables > 1) return Fail(error, "the version information has more than one string table");
@@ -140,10 +144,12 @@ bool ReadStringFileInfo(std::span<const std::uint8_t> bytes, const Node& node, V
   return read;
 }
 
-bool ReadVarFileInfo(std::span<const std::uint8_t> bytes, const Node& node, VersionInfo& info, std::string& error) {
+bool ReadVarFileInfo(std::span<const std::uint8_t> bytes, const Node& node, VersionInfo& info,
+                     std::string& error) {
   int lists = 0;
   return ReadChildren(bytes, node, error, [&](const Node& var) {
-    if (var.key != kTranslationKey) return Fail(error, "unexpected VarFileInfo entry \"" + Narrow(var.key) + "\"");
+    if (var.key != kTranslationKey)
+      return Fail(error, "unexpected VarFileInfo entry \"" + Narrow(var.key) + "\"");
     if (++lists > 1) return Fail(error, "the version information has more than one Translation");
     if (var.valueLength % kTranslationSize != 0 || !Fits(var.end, var.valueAt, var.valueLength))
       return Fail(error, "the Translation list's length is not whole pairs within its node");
@@ -208,10 +214,10 @@ class NodeWriter {
 void WriteFixed(NodeWriter& writer, const FixedFileInfo& fixed) {
   const auto high = [](const VersionNumber& v) { return static_cast<std::uint32_t>(v[0]) << 16 | v[1]; };
   const auto low = [](const VersionNumber& v) { return static_cast<std::uint32_t>(v[2]) << 16 | v[3]; };
-  for (std::uint32_t field : {kFixedSignature, fixed.structVersion, high(fixed.fileVersion), low(fixed.fileVersion),
-                              high(fixed.productVersion), low(fixed.productVersion), fixed.fileFlagsMask,
-                              fixed.fileFlags, fixed.fileOs, fixed.fileType, fixed.fileSubtype, fixed.fileDateHigh,
-                              fixed.fileDateLow})
+  for (std::uint32_t field :
+       {kFixedSignature, fixed.structVersion, high(fixed.fileVersion), low(fixed.fileVersion),
+        high(fixed.productVersion), low(fixed.productVersion), fixed.fileFlagsMask, fixed.fileFlags,
+        fixed.fileOs, fixed.fileType, fixed.fileSubtype, fixed.fileDateHigh, fixed.fileDateLow})
     writer.Append32(field);
 }
 
@@ -278,7 +284,8 @@ std::vector<std::uint8_t> WriteVersionInfo(const VersionInfo& info, std::string&
   writer.End(stringFileInfo);
   if (!info.translations.empty()) {
     const std::size_t varFileInfo = writer.Begin(kVarFileInfoKey, 0, kTextNode);
-    const std::size_t var = writer.Begin(kTranslationKey, kTranslationSize * info.translations.size(), kBinaryNode);
+    const std::size_t var =
+        writer.Begin(kTranslationKey, kTranslationSize * info.translations.size(), kBinaryNode);
     for (const Translation& translation : info.translations) {
       writer.Append16(translation.language);
       writer.Append16(translation.codePage);
@@ -322,8 +329,10 @@ bool ParseVersionNumber(std::string_view text, VersionNumber& version, std::stri
   std::size_t pos = 0;
   for (std::size_t part = 0; part < parsed.size(); ++part) {
     if (part > 0) {
-      if (pos == text.size()) return Fail(error, "version " + quoted + " has fewer than four parts (A.B.C.D)");
-      if (text[pos] != '.') return Fail(error, "version " + quoted + " has something other than a dot after a number");
+      if (pos == text.size())
+        return Fail(error, "version " + quoted + " has fewer than four parts (A.B.C.D)");
+      if (text[pos] != '.')
+        return Fail(error, "version " + quoted + " has something other than a dot after a number");
       ++pos;
     }
     const std::size_t first = pos;
@@ -336,14 +345,15 @@ bool ParseVersionNumber(std::string_view text, VersionNumber& version, std::stri
     if (pos == first) return Fail(error, "version " + quoted + " has an empty or non-numeric part");
     parsed[part] = static_cast<std::uint16_t>(value);
   }
-  if (pos != text.size()) return Fail(error, "version " + quoted + " has more than four parts or text after them");
+  if (pos != text.size())
+    return Fail(error, "version " + quoted + " has more than four parts or text after them");
   version = parsed;
   return true;
 }
 
 std::string FormatVersionNumber(const VersionNumber& version) {
-  return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." + std::to_string(version[2]) + "." +
-         std::to_string(version[3]);
+  return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." + std::to_string(version[2]) +
+         "." + std::to_string(version[3]);
 }
 
 }  // namespace tools

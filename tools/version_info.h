@@ -29,8 +29,8 @@ struct FixedFileInfo {
   VersionNumber productVersion{};
   std::uint32_t fileFlagsMask = 0x3F;  // VS_FFI_FILEFLAGSMASK
   std::uint32_t fileFlags = 0;
-  std::uint32_t fileOs = 0x00040004;   // VOS_NT_WINDOWS32
-  std::uint32_t fileType = 1;          // VFT_APP
+  std::uint32_t fileOs = 0x00040004;  // VOS_NT_WINDOWS32
+  std::uint32_t fileType = 1;         // VFT_APP
   std::uint32_t fileSubtype = 0;
   std::uint32_t fileDateHigh = 0;
   std::uint32_t fileDateLow = 0;
@@ -76,10 +76,10 @@ bool ParseVersionInfo(std::span<const std::uint8_t> bytes, VersionInfo& info, st
 
 // The resource bytes for `info`, laid out as windres lays them out (a node's length leaves out
 // the padding after its last child; text values keep their terminator, so an empty value is
-// stored as one zero character), so that ParseVersionInfo gives `info` back and a block
-// windres made comes back byte for byte. Returns an empty vector and says why in `error` when
-// a node would pass the format's 65,535 bytes, or a key, name or value holds a zero character
-// (a reader would cut it there).
+// stored as one zero character; StringFileInfo before VarFileInfo), so that ParseVersionInfo
+// gives `info` back and a block windres made comes back byte for byte. Returns an empty vector
+// and says why in `error` when a node would pass the format's 65,535 bytes, or a key, name or
+// value holds a zero character (a reader would cut it there).
 std::vector<std::uint8_t> WriteVersionInfo(const VersionInfo& info, std::string& error);
 
 // Sets the string `name` to `value`: replaces the value where the name is already present
