@@ -336,6 +336,27 @@ class UnwritableCurrentFolder(Case):
             self.assertNotIn(";;;WD)", sddl, folder)
 
 
+class ReadOnlySetupLeftBehind(Case):
+    """A read-only SETUP.EXE left in the product folder (the clean-up keeps read-only files):
+    the payload's setup.exe replaces it, and that is the one started."""
+
+    name = "read-only-setup-left-behind"
+
+    @classmethod
+    def make_options(cls):
+        def setup(ctx):
+            ctx.write(PRODUCT + "\\SETUP.EXE", b"MZ stale")
+            ctx.set_attributes(PRODUCT + "\\SETUP.EXE", "r")
+
+        return dict(setup=setup)
+
+    def test_the_payloads_setup_replaces_it_and_is_started(self):
+        self.assertRanThrough()
+        self.assertInstalled()
+        self.assertNotEqual(self.result.path(PRODUCT + "\\SETUP.EXE").read_bytes(), b"MZ stale")
+        self.assertEqual(len(self.result.processes_named("setup.exe")), 1, self.result.describe())
+
+
 class NormalRunOn64BitWindows(NormalRun):
     """The same run in a 64-bit prefix, where the 32-bit launcher runs as on 64-bit Windows."""
 
