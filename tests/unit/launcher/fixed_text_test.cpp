@@ -26,3 +26,23 @@ TEST(FixedText, EndsAtTheFirstZeroByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// A path that does not fit is marked, never silently shortened into another file's name.
+TEST(BoundedText, WhatDoesNotFitIsDroppedAndRemembered) {
+  win32::BoundedText<char, 8> text("C:\\");
+  text.Append("abcd");
+  EXPECT_EQ(text.view(), "C:\\abcd");
+  EXPECT_FALSE(text.cut());
+  text.Append('e').Append("fg");
+  EXPECT_EQ(text.view(), "C:\\abcdef");
+  EXPECT_TRUE(text.cut());
+  EXPECT_EQ(std::strlen(text.c_str()), 8u);
+  // Embedded zero bytes are kept: only the ANSI calls' copies stop at them.
+  const win32::BoundedText<char, 8> zero(std::string_view("a\0b", 3));
+  EXPECT_EQ(zero.size(), 3u);
+  EXPECT_FALSE(zero.cut());
+}
+
+}  // namespace
