@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "tools/commands.h"
+#include "tools/files.h"
 #include "tools/pack_files.h"
-#include "tools/posix_files.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "archive/entry_name.h"
 #include "tools/commands.h"
+#include "tools/files.h"
 #include "tools/pack_files.h"
 #include "tools/pe_image.h"
-#include "tools/posix_files.h"
 #include "tools/version_info.h"
 
 namespace tools {

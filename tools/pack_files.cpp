@@ -9,7 +9,7 @@
 #include "launcher/texts.h"
 #include "tools/archive_writer.h"
 #include "tools/encoder.h"
-#include "tools/posix_files.h"
+#include "tools/files.h"
 #include "tools/terminal_progress.h"
 
 namespace tools {
@@ -25,10 +25,8 @@ constexpr std::size_t kLongestInstalledName =
     kMaxPath - 1 - launcher::kDefaultDrive.size() - launcher::kProductFolderName.size() - 1;
 static_assert(kLongestInstalledName == 233);
 
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+// On Windows a backslash separates folders too; elsewhere it is a byte of the name, and refused.
+std::string BaseName(const std::string& path) { return path.substr(NameStart(path)); }
 
 // Why `name` cannot be an entry name in `layout`, or nothing.
 std::string NameProblem(const std::string& name, Layout layout) {

@@ -1,4 +1,4 @@
-#include "tools/posix_files.h"
+#include "tools/files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -65,6 +65,11 @@ std::string ProgramFolder() {
   const std::string program(path, static_cast<std::size_t>(length));
   const std::size_t slash = program.rfind('/');
   return slash == std::string::npos ? std::string() : program.substr(0, slash);
+}
+
+std::size_t NameStart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? 0 : slash + 1;
 }
 
 std::uint64_t FileSize(const std::string& path) {
@@ -187,8 +192,8 @@ FolderSink::~FolderSink() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void FolderSink::Fail(const std::string& what) {
-  if (!failed_) errors_.push_back(what + " " + path_ + ": " + Reason());
+void FolderSink::Fail(const char* what) {
+  if (!failed_) errors_.push_back(what + (" " + path_) + ": " + Reason());
   failed_ = true;
 }
 

@@ -5,7 +5,7 @@
 
 #include "archive/walk.h"
 #include "tools/commands.h"
-#include "tools/posix_files.h"
+#include "tools/files.h"
 #include "tools/terminal_progress.h"
 
 namespace tools {

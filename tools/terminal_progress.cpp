@@ -1,6 +1,10 @@
 #include "tools/terminal_progress.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -10,7 +14,19 @@ namespace tools {
 
 using namespace archive;
 
-TerminalProgress::TerminalProgress() : enabled_(::isatty(STDERR_FILENO) == 1) {}
+namespace {
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return ::_isatty(::_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) == 1;
+#endif
+}
+
+}  // namespace
+
+TerminalProgress::TerminalProgress() : enabled_(StderrIsTerminal()) {}
 
 void TerminalProgress::Show(int32_t percent) {
   if (!enabled_) return;

@@ -2,6 +2,8 @@
 information, checked as a file; inputs it refuses; and the vendor's last step, signing with a
 throwaway certificate authority, then running the signed installer under Wine."""
 
+import os
+import random
 import shutil
 import subprocess
 import unittest
@@ -176,6 +178,104 @@ class SignedInstaller(unittest.TestCase):
         self.assertEqual(done.returncode, 1)
         self.assertIn("is signed", done.stderr.decode())
         self.assertFalse(out.exists())
+
+
+class WindowsPacker(unittest.TestCase):
+    """eekpack.exe under Wine, given Windows paths, does what the Linux eekpack does: the same
+    installer and archive byte for byte, and the same files unpacked."""
+
+    @classmethod
+    def setUpClass(cls):
+        bench = harness.bench()
+        cls.work = Work("windows-packer")
+        root = cls.work.root.resolve()  # for WINEPREFIX and the link's target, whatever --out is
+        # Made out of name order, "B" sorting before "a" by bytes: the archive follows the names,
+        # not the order the folder lists them in.
+        cls.files = {"zeta.txt": b"last by name\r\n" * 300, "setup.exe": bench.helper("setup.exe").read_bytes(),
+                     "a.bin": random.Random(7).randbytes(40000), "B.TXT": b"", "data.bin": bytes(range(256)) * 64}
+        cls.folder = cls.work.folder("payload", cls.files)
+        (cls.folder / "docs").mkdir()
+        (cls.folder / "docs" / "inside.txt").write_bytes(b"not packed: only files directly inside")
+        names = sorted(cls.files)
+        cls.linux_made = eekpack("installer", root / "linux.exe", cls.folder, "--stub", stub())
+        cls.linux_created = eekpack("create", root / "linux.eek", *(cls.folder / n for n in names))
+        # Earlier files of entries' names: a read-only one, and a link whose target must stay
+        # as it is (Wine shows a Unix link as the file it points to).
+        (root / "victim").write_bytes(b"victim")
+        for side in ("linux-out", "windows-out"):
+            (root / side).mkdir()
+            (root / side / "ZETA.TXT").write_bytes(b"stale")
+            os.chmod(root / side / "ZETA.TXT", 0o444)
+            (root / side / "A.BIN").symlink_to(root / "victim")
+        cls.linux_extracted = eekpack("extract", root / "linux.eek", root / "linux-out")
+
+        prefix = root / "prefix"
+        subprocess.run([str(harness.REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True)
+        env = bench.wine_env()
+        env["WINEPREFIX"] = str(prefix)
+        win = harness.unix_to_windows
+
+        def wine(*args):
+            # Wine's first start on a slow machine can take minutes.
+            return subprocess.run([*harness.AS_USER, "wine", str(bench.helper("eekpack.exe")), *args],
+                                  env=env, capture_output=True, timeout=1800)
+
+        try:
+            # A folder given with a trailing backslash, and more threads than cores.
+            cls.made = wine("installer", win(root / "windows.exe"), win(cls.folder) + "\\",
+                            "--stub", win(stub()), "--jobs", "3")
+            cls.created = wine("create", "--jobs", "3", win(root / "windows.eek"),
+                               *(win(cls.folder / n) for n in names))
+            cls.extracted = wine("extract", win(root / "linux.eek"), win(root / "windows-out"))
+            # Refusals: an input that is not there, an archive whose name a folder has.
+            (root / "taken").mkdir()
+            missing = win(cls.folder / "missing.txt")
+            cls.refused = {
+                "missing input": (wine("create", win(root / "refused.eek"), missing),
+                                  f"eekpack: error: cannot read {missing}: "),
+                "output is a folder": (wine("create", win(root / "taken"), win(cls.folder / "a.bin")),
+                                       f"eekpack: error: cannot write {win(root / 'taken')}: "),
+            }
+        finally:
+            subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
+            subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+
+    def test_installer_is_the_linux_ones_byte_for_byte(self):
+        self.assertEqual(self.linux_made.returncode, 0, self.linux_made.stderr)
+        self.assertEqual(self.made.returncode, 0, self.made.stderr)
+        self.assertEqual((self.work.root / "windows.exe").read_bytes(),
+                         (self.work.root / "linux.exe").read_bytes())
+        self.assertEqual([p.name for p in self.work.root.glob("windows.exe.*")], [])  # no temporary left
+
+    def test_create_gives_the_linux_archive_byte_for_byte(self):
+        self.assertEqual(self.linux_created.returncode, 0, self.linux_created.stderr)
+        self.assertEqual(self.created.returncode, 0, self.created.stderr)
+        self.assertEqual((self.work.root / "windows.eek").read_bytes(),
+                         (self.work.root / "linux.eek").read_bytes())
+
+    def test_extract_gives_the_linux_files_replacing_a_read_only_file_and_a_link(self):
+        self.assertEqual(self.linux_extracted.returncode, 0, self.linux_extracted.stderr)
+        self.assertEqual(self.extracted.returncode, 0, self.extracted.stderr)
+
+        def contents(folder: Path) -> dict:
+            return {p.name: (p.is_symlink(), p.read_bytes()) for p in folder.iterdir()}
+
+        unpacked = contents(self.work.root / "windows-out")
+        self.assertEqual(unpacked, contents(self.work.root / "linux-out"))
+        self.assertEqual(unpacked["ZETA.TXT"], (False, self.files["zeta.txt"]))
+        self.assertEqual(unpacked["A.BIN"], (False, self.files["a.bin"]))
+        self.assertEqual((self.work.root / "victim").read_bytes(), b"victim")
+
+    def test_failures_are_said_in_one_line_with_the_systems_reason_and_leave_no_file(self):
+        for what, (done, words) in self.refused.items():
+            with self.subTest(what):
+                self.assertEqual(done.returncode, 1, done.stderr)
+                said = [line for line in done.stderr.decode().splitlines() if line.startswith("eekpack")]
+                self.assertEqual(len(said), 1, done.stderr)
+                self.assertTrue(said[0].startswith(words) and len(said[0]) > len(words), said[0])
+        root = self.work.root
+        self.assertEqual([p.name for p in root.glob("refused.eek*")] + [p.name for p in root.glob("taken.*")], [])
+        self.assertTrue((root / "taken").is_dir())
 
 
 if __name__ == "__main__":
