@@ -14,6 +14,7 @@
 
 #include "tools/archive_writer.h"
 #include "tools/encoder.h"
+#include "tools/pack_files.h"
 #include "archive/memory_io.h"
 #include "archive/walk.h"
 
@@ -192,6 +193,25 @@ void BM_EncodeText(benchmark::State& s) { EncodeAll(s, Text(), Optimal); }
 
 }  // namespace
 
+// The packer's whole job on the corpus, files read and encoded on `jobs` threads (0: one per
+// core) and the records appended: what `eekpack create --jobs N` does before writing.
+void BM_PackCorpus(benchmark::State& state) {
+  std::vector<std::string> files;
+  std::ifstream list(std::string(EEK_BENCH_CORPUS) + "/list.txt");
+  std::int64_t total = 0;
+  for (std::string name; std::getline(list, name);) files.push_back(std::string(EEK_BENCH_CORPUS) + "/" + name);
+  for (const Bytes& file : Corpus()) total += static_cast<std::int64_t>(file.size());
+  const unsigned jobs = state.range(0) == 0 ? tools::DefaultJobs() : static_cast<unsigned>(state.range(0));
+  for (auto _ : state) {
+    std::vector<std::uint8_t> archive;
+    std::string error;
+    if (!tools::PackFiles(files, archive::Layout::kHeader10, jobs, archive, error)) state.SkipWithError(error.c_str());
+    benchmark::DoNotOptimize(archive.data());
+  }
+  state.SetBytesProcessed(state.iterations() * total);
+  state.counters["jobs"] = jobs;
+}
+
 BENCHMARK(BM_DecodeCorpus)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeOneByteRun)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeRandom)->Unit(benchmark::kMillisecond);
@@ -203,5 +223,6 @@ BENCHMARK(BM_EncodeTwoValues)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeAlternating)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodePeriodThree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PackCorpus)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
