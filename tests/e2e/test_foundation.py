@@ -117,6 +117,14 @@ class NormalRun(Case):
         self.assertStagedPayloadIn(self.downloads)
         self.assertFalse(self.result.exists(PRODUCT + "\\" + STAGED))
 
+    def test_both_folders_are_made_for_this_user_and_the_system_alone(self):
+        # What Wine keeps of the protected list: SYSTEM and the user, and no Everyone entry,
+        # which a folder made with the default security has.
+        for folder in (BASE, PRODUCT):
+            sddl = self.result.security.get(folder, "")
+            self.assertIn(";;;SY)", sddl, folder)
+            self.assertNotIn(";;;WD)", sddl, folder)
+
 
 class ArgumentsChangeNothing(Case):
     name = "arguments-ignored"
@@ -325,15 +333,6 @@ class UnwritableCurrentFolder(Case):
         self.assertNothingStaged()
         self.assertEqual(sorted(p.name for p in self.result.path(self.current).iterdir()), [])
         self.assertInstalled()
-
-
-    def test_both_folders_are_made_for_this_user_and_the_system_alone(self):
-        # What Wine keeps of the protected list: SYSTEM and the user, and no Everyone entry,
-        # which a folder made with the default security has.
-        for folder in (BASE, PRODUCT):
-            sddl = self.result.security.get(folder, "")
-            self.assertIn(";;;SY)", sddl, folder)
-            self.assertNotIn(";;;WD)", sddl, folder)
 
 
 class ReadOnlySetupLeftBehind(Case):
