@@ -1,8 +1,9 @@
 // The seam between the archive walk / decoder and a platform's files.
 //
 // The walk and the decoder are written once against these three small interfaces; the
-// launcher plugs in its Win32 file layer and the progress window, the packer its POSIX
-// files and a terminal progress bar. Nothing here includes a platform header.
+// launcher plugs in the payload in memory, its Win32 entry files and the progress window, the
+// packer its file layer (POSIX or Win32) and a terminal progress bar. Nothing here includes a
+// platform header.
 #pragma once
 
 #include <cstddef>
