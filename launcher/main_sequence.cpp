@@ -42,8 +42,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   DeleteStagedArchive();
   if (failure) {
     // A missing or cut-off file is no installation: no shortcut to it, no notice, no start.
-    ShowFailure(win32::MessageText("Unable to write \"").Append(failure.path.view()).Append("\"").view(),
-                failure.error);
+    ShowFailure("write", failure.path.view(), failure.error);
     return 1;
   }
 

@@ -12,9 +12,11 @@ void ShowMessage(std::string_view text, std::string_view caption, UINT type) {
   ::MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), type);
 }
 
-void ShowFailure(std::string_view what, DWORD error) {
+void ShowFailure(std::string_view action, std::string_view path, DWORD error) {
+  const win32::MessageText what =
+      win32::MessageText("Unable to ").Append(action).Append(" \"").Append(path).Append("\"");
   // The reason is the system's own text, in the user's language: it is added as UTF-16.
-  win32::WideText<win32::kLongPath + 600> text(win32::AnsiToWide(what).view());
+  win32::WideText<win32::kLongPath + 600> text(win32::AnsiToWide(what.view()).view());
   text.Append(L": ").Append(win32::SystemErrorText(error).view());
   const win32::WidePath caption = win32::AnsiToWide(kSetupCaption);
   ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);

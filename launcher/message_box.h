@@ -10,8 +10,8 @@ namespace launcher {
 // MessageBoxW, the text and caption converted from the ANSI code page.
 void ShowMessage(std::string_view text, std::string_view caption, UINT type);
 
-// A box captioned "Tarnby TarLoom64 Setup" (OK button, no icon) saying `what` failed and the
-// system's reason for `error`: `what` + ": " + the reason.
-void ShowFailure(std::string_view what, DWORD error);
+// A box captioned "Tarnby TarLoom64 Setup" (OK button, no icon) saying what failed on which
+// path and the system's reason for `error`: Unable to ACTION "PATH": REASON.
+void ShowFailure(std::string_view action, std::string_view path, DWORD error);
 
 }  // namespace launcher

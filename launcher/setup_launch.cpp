@@ -32,10 +32,6 @@ DWORD StartThroughShell(const wchar_t* installer, const wchar_t* folder) {
   return ::ShellExecuteExW(&shell) ? 0 : ::GetLastError();
 }
 
-void SayWhy(std::string_view installer, DWORD error) {
-  ShowFailure(win32::MessageText("Unable to start \"").Append(installer).Append("\"").view(), error);
-}
-
 }  // namespace
 
 void LaunchSetup(std::string_view productFolder, CreateProcessFunction createProcess) {
@@ -50,7 +46,7 @@ void LaunchSetup(std::string_view productFolder, CreateProcessFunction createPro
   const PathText path = InstallerPath(productFolder);
   const win32::FixedText<win32::kPathBuffer> buffer(path.view());
   if (path.cut() || std::string_view(buffer.c_str()) != path.view()) {
-    SayWhy(path.view(), ERROR_FILENAME_EXCED_RANGE);
+    ShowFailure("start", path.view(), ERROR_FILENAME_EXCED_RANGE);
     return;
   }
   const win32::WidePath installer = win32::AnsiToWide(buffer.c_str());
@@ -94,7 +90,7 @@ void LaunchSetup(std::string_view productFolder, CreateProcessFunction createPro
     if (error == 0) return;
     next = AfterShellStartFailed(error);
   }
-  if (next == AfterFailedStart::kSayWhy) SayWhy(path.view(), error);
+  if (next == AfterFailedStart::kSayWhy) ShowFailure("start", path.view(), error);
 }
 
 }  // namespace launcher

@@ -39,7 +39,7 @@ bool CreateWorkingFolder(std::string_view folder, std::string_view keep) {
   if (made && security.attributes() != nullptr) return true;
   const DWORD error = SecureExistingFolder(wide.view(), security, win32::AnsiToWide(keep).view());
   if (error == 0) return true;
-  ShowFailure(win32::MessageText("Unable to secure \"").Append(folder).Append("\"").view(), error);
+  ShowFailure("secure", folder, error);
   return false;
 }
 

@@ -263,17 +263,23 @@ std::uint64_t FileSize(const std::string& path) {
   return file && IsRegular(file.get(), info) ? SizeOf(info) : 0;
 }
 
-bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  const win32::UniqueFile file = OpenExisting(Wide(path), GENERIC_READ);
+// Opens `path` for reading when it is a regular file; otherwise says why in `error`.
+win32::UniqueFile OpenRegularFile(const std::string& path, BY_HANDLE_FILE_INFORMATION& info,
+                                  std::string& error) {
+  win32::UniqueFile file = OpenExisting(Wide(path), GENERIC_READ);
   if (!file) {
     error = Failure("cannot read", path);
-    return false;
-  }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!IsRegular(file.get(), info)) {
+  } else if (!IsRegular(file.get(), info)) {
     error = "not a regular file: " + path;
-    return false;
+    file.reset();
   }
+  return file;
+}
+
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  BY_HANDLE_FILE_INFORMATION info;
+  const win32::UniqueFile file = OpenRegularFile(path, info, error);
+  if (!file) return false;
   if (SizeOf(info) > static_cast<std::uint64_t>(kLargest)) {
     error = path + " is larger than 2147483647 bytes, the most an entry can hold";
     return false;
@@ -325,16 +331,9 @@ FileSource::~FileSource() {
 }
 
 bool FileSource::Open(const std::string& path, std::string& error) {
-  win32::UniqueFile file = OpenExisting(Wide(path), GENERIC_READ);
-  if (!file) {
-    error = Failure("cannot read", path);
-    return false;
-  }
   BY_HANDLE_FILE_INFORMATION info;
-  if (!IsRegular(file.get(), info)) {
-    error = "not a regular file: " + path;
-    return false;
-  }
+  win32::UniqueFile file = OpenRegularFile(path, info, error);
+  if (!file) return false;
   file_ = file.release();
   return true;
 }

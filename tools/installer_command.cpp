@@ -45,7 +45,7 @@ std::string StubProblem(const std::string& path, const PeImage& stub) {
 // The launcher starts SETUP.EXE and the shortcut points to it.
 bool HasSetup(const std::vector<std::string>& files) {
   for (const std::string& path : files) {
-    const std::string name = path.substr(path.rfind('/') + 1);
+    const std::string name = path.substr(NameStart(path));
     if (archive::CleanEntryName(name, archive::Layout::kHeader10) == "SETUP.EXE") return true;
   }
   return false;

@@ -679,18 +679,8 @@ class Bench:
                 boxwatch.kill()
             shots.finish()
             watcher.close()
-            attributes = {}
-            if inspect:
-                done = context.wine(str(self.helper("fileattr.exe")), "get", *inspect)
-                for line in done.stdout.decode().splitlines():
-                    item = json.loads(line)
-                    attributes[item["path"]] = item["attributes"]
-            security = {}
-            if inspect_security:
-                done = context.wine(str(self.helper("fileattr.exe")), "sddl", *inspect_security)
-                for line in done.stdout.decode().splitlines():
-                    item = json.loads(line)
-                    security[item["path"]] = item["sddl"]
+            attributes = self._fileattr(context, "get", inspect, "attributes")
+            security = self._fileattr(context, "sddl", inspect_security, "sddl")
         finally:
             for process in processes:
                 if process.poll() is None:
@@ -709,6 +699,15 @@ class Bench:
                       processes=read_processes(events), lingering=lingering,
                       second_exit_code=None if timed_out or second is None else second.returncode,
                       security=security, arch=arch)
+
+    def _fileattr(self, context: "CaseContext", verb: str, paths: Iterable[str], field_name: str) -> dict:
+        """{path: field} from the fileattr helper's JSON lines for `verb` on `paths`."""
+        paths = list(paths)
+        if not paths:
+            return {}
+        done = context.wine(str(self.helper("fileattr.exe")), verb, *paths)
+        items = (json.loads(line) for line in done.stdout.decode().splitlines())
+        return {item["path"]: item[field_name] for item in items}
 
     @staticmethod
     def _settle(tail: WatchLog, settle_s: float, watcher: "StagedWatcher", shots: "_Screenshots") -> list:
