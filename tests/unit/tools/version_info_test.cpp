@@ -169,34 +169,7 @@ TEST(VersionInfoDamage, CutBlocksAreRefused) {
   }
 }
 
-TEST(VersionInfoDamage, BrokenStructureIsRefusedForItsReason) {
-  struct Case {
-    const char* why;  // a part of the expected message
-    std::size_t at;
-    std::uint16_t value;
-  };
-  const Case cases[] = {
-      {"shorter than its header", kLastStringAt, 4},
-      {"passes the end of its parent", kLastStringAt, 0x40},
-      {"terminator", kLastStringAt, 8},  // the node ends right after its key's first character
-      {"fixed part", 0x28, 0},           // the signature
-      {"fixed part", 2, 0x30},           // its length
-      {"VS_VERSION_INFO", 6, 'X'},
-      {"no StringFileInfo", 0, 0x5C},  // the outer node ends after the fixed part
-      {"unexpected version information block", 0x62, 'X'},
-      {"unexpected VarFileInfo entry", 0x152, 'X'},
-      {"pairs", 0x14E, 7},  // the Translation list's length
-  };
-  for (const Case& c : cases) {
-    ByteVector bytes = kWindresBlock;
-    bytes[c.at] = static_cast<std::uint8_t>(c.value);
-    bytes[c.at + 1] = static_cast<std::uint8_t>(c.value >> 8);
-    VersionInfo info;
-    std::string error;
-    EXPECT_FALSE(tools::ParseVersionInfo(bytes, info, error)) << c.why;
-    EXPECT_NE(error.find(c.why), std::string::npos) << c.why << ": " << error;
-  }
-
+TEST(VersionInfoDamage, ASecondStringTableIsRefusedRatherThanLost) {
   // The string table twice (and no VarFileInfo): writing would lose the second one.
   constexpr std::size_t kStringFileInfoAt = 0x5C, kTableAt = 0x80, kTableEnd = 0x12A;
   ByteVector twoTables(kWindresBlock.begin(), kWindresBlock.begin() + kTableEnd);
