@@ -11,16 +11,25 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
+# A test that runs under Wine: one at a time, because wineserver is fragile under parallel load,
+# and labelled "wine", so that a machine that cannot run 32-bit programs runs these (and only
+# these) in its emulated guest, where every step takes longer: the time limit is scaled by
+# TARLOOM_TEST_TIME_SCALE.
+set(TARLOOM_TEST_TIME_SCALE 1 CACHE STRING "Multiplier of the Wine tests' time limits")
+function(set_wine_test_properties name seconds)
+  math(EXPR limit "${seconds} * ${TARLOOM_TEST_TIME_SCALE}")
+  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine LABELS wine TIMEOUT ${limit} ${ARGN})
+endfunction()
+
 # A GoogleTest program registered as one ctest test (one process: under Wine a process costs
 # about a second, so test cases are not split into separate ctest tests). In the Windows tree
-# ctest runs it through the Wine emulator and one at a time, because wineserver is fragile
-# under parallel load.
+# ctest runs it through the Wine emulator.
 function(add_unit_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   if(WIN32)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300)
+    set_wine_test_properties(${name} 300)
   endif()
 endfunction()

@@ -79,7 +79,9 @@ The Wine of a case, and why:
   - run as root, the case's Wine processes lose root's right to write any file (setpriv), so a
     read-only file or a folder without write rights stays so, as for a user on Windows;
   - the staged-archive copies need fanotify, which needs root: without it Result.staged is None
-    and Result.staged_error says why.
+    and Result.staged_error says why;
+  - every time limit of the bench (a case's timeout_s and settle_s included) is multiplied by
+    $TARLOOM_TIME_SCALE (default 1), for an emulated machine where everything takes longer.
 """
 
 from __future__ import annotations
@@ -106,6 +108,7 @@ STAGED_NAME = "Bulktemp.eek"
 BOX_CLASS = "#32770"
 
 _FILETIME_UNIX_EPOCH = 116444736000000000
+TIME_SCALE = float(os.environ.get("TARLOOM_TIME_SCALE", "1"))
 
 # The bench runs as root, and root may write any file whatever its mode: Wine, which keeps the
 # read-only attribute as the Unix mode, would then let a program overwrite a read-only file.
@@ -492,8 +495,8 @@ class CaseContext:
         self._attributes += [winpath, letters]
 
     def wine(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
-        return subprocess.run([*AS_USER, "wine", *args], env=self.env, capture_output=True, timeout=60,
-                              check=check)
+        return subprocess.run([*AS_USER, "wine", *args], env=self.env, capture_output=True,
+                              timeout=60 * TIME_SCALE, check=check)
 
 
 class Bench:
@@ -571,7 +574,7 @@ class Bench:
                    unix_to_windows(out)]
         command += ["--payload", unix_to_windows(payload)] if payload else ["--delete-payload"]
         try:
-            done = subprocess.run(command, env=env, capture_output=True, timeout=120)
+            done = subprocess.run(command, env=env, capture_output=True, timeout=120 * TIME_SCALE)
         finally:
             _kill_wineserver(env)
         if done.returncode != 0 or not out.exists():
@@ -590,6 +593,7 @@ class Bench:
                  inspect_security: Iterable[str] = (), arch: str = "win32") -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
+        timeout_s, settle_s = timeout_s * TIME_SCALE, settle_s * TIME_SCALE
         self._names.add(name)
         launcher = Path(launcher or self.launcher)
         if not launcher.exists():
@@ -674,7 +678,7 @@ class Bench:
 
             stop.touch()
             try:
-                boxwatch.wait(timeout=15)
+                boxwatch.wait(timeout=15 * TIME_SCALE)
             except subprocess.TimeoutExpired:
                 boxwatch.kill()
             shots.finish()
@@ -737,11 +741,11 @@ def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:
 def _kill_wineserver(env: dict) -> None:
     # Only this prefix's server: others may be running their own.
     subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
-    subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+    subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60 * TIME_SCALE)
 
 
 def _wait_for(condition: Callable[[], bool], timeout_s: float, message: str) -> None:
-    deadline = time.monotonic() + timeout_s
+    deadline = time.monotonic() + timeout_s * TIME_SCALE
     while not condition():
         if time.monotonic() > deadline:
             raise RuntimeError(message)

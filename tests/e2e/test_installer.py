@@ -238,7 +238,7 @@ class WindowsPacker(unittest.TestCase):
             }
         finally:
             subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
-            subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60)
+            subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60 * harness.TIME_SCALE)
 
     def test_installer_is_the_linux_ones_byte_for_byte(self):
         self.assertEqual(self.linux_made.returncode, 0, self.linux_made.stderr)

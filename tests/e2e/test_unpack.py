@@ -111,7 +111,7 @@ def image_mean(png: Path, x: int, y: int, w: int, h: int) -> float:
     """Mean brightness (0 to 1) of a rectangle of a screenshot, through ImageMagick."""
     done = subprocess.run(["convert", str(png), "-crop", f"{w}x{h}+{x}+{y}", "+repage",
                            "-format", "%[fx:mean]", "info:"], capture_output=True, text=True,
-                          check=True, timeout=60)
+                          check=True, timeout=60 * harness.TIME_SCALE)
     return float(done.stdout.strip())
 
 
