@@ -106,6 +106,7 @@ REPO_ROOT = Path(__file__).resolve().parents[2]
 EXE_NAME = "TarLoom64Setup.exe"
 STAGED_NAME = "Bulktemp.eek"
 BOX_CLASS = "#32770"
+SETUP_RECORD = "C:\\Tarnby Setup\\TarLoom64\\setup-run.txt"
 
 _FILETIME_UNIX_EPOCH = 116444736000000000
 TIME_SCALE = float(os.environ.get("TARLOOM_TIME_SCALE", "1"))
@@ -141,7 +142,9 @@ class Window:
 
     @property
     def cls(self) -> str:
-        return self.states[-1]["class"]
+        # A window keeps its class for life, but a state read while it was being destroyed has
+        # none: on a slow machine the last one often is.
+        return next((s["class"] for s in self.states if s["class"]), "")
 
     @property
     def last(self) -> dict:
@@ -436,7 +439,19 @@ class Result:
         return [_box_of(w) for w in sorted(boxes, key=lambda w: w.seen_t)]
 
     def processes_named(self, exe: str) -> list:
+        """The processes of that image the watcher saw. It takes a process snapshot only now and
+        then, so a short-lived one may be missed when the machine is slow: to know that a program
+        ran, look for what it wrote (setup_record)."""
         return [p for p in self.processes if not p.initial and p.exe.lower() == exe.lower()]
+
+    def setup_record(self) -> dict:
+        """What the sample payload's setup.exe wrote about its start (key=value lines beside
+        itself), or {} if it did not run."""
+        path = self.path(SETUP_RECORD)
+        if not path.exists():
+            return {}
+        lines = path.read_text(encoding="utf-8").splitlines()
+        return dict(line.split("=", 1) for line in lines if "=" in line)
 
     def windows_of_class(self, cls: str) -> list:
         return sorted((w for w in self.windows.values() if not w.initial and w.cls == cls),

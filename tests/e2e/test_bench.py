@@ -2,8 +2,11 @@
 records, when it answers, what the screen is, and the screenshots. Other end-to-end tests rely
 on each of these."""
 
+import json
 import struct
+import tempfile
 import unittest
+from pathlib import Path
 
 import harness
 
@@ -64,3 +67,23 @@ class BenchOnProbe(unittest.TestCase):
 
 if __name__ == "__main__":
     harness.main()
+
+
+class WatchLogOfASlowMachine(unittest.TestCase):
+    """On an emulated machine the watcher often reads a box while it is being destroyed, and
+    gets no class for it then: the box must still count as one."""
+
+    def test_a_box_read_half_destroyed_is_still_a_box(self):
+        state = dict(hwnd="0x2005c", initial=False, caption="Notice", text="", style=0, exstyle=0,
+                     visible=True, rect=[0, 0, 1, 1], client=[1, 1], children=[])
+        lines = [dict(state, event="seen", t=1, **{"class": "#32770"}),
+                 dict(event="answered", hwnd="0x2005c", t=2, posted=True, repeat=False),
+                 dict(state, event="changed", t=3, changes=[], caption="", visible=False, **{"class": ""}),
+                 dict(event="gone", hwnd="0x2005c", t=4)]
+        with tempfile.TemporaryDirectory() as folder:
+            log = Path(folder) / "boxwatch.jsonl"
+            log.write_text("".join(json.dumps(line) + "\n" for line in lines))
+            _, windows = harness.read_watch_log(log)
+        result = harness.Result.__new__(harness.Result)
+        result.windows = windows
+        self.assertEqual([(b.caption, b.answered_t) for b in result.boxes], [("Notice", 2)])

@@ -16,7 +16,6 @@ import harness
 
 PRODUCT_FOLDER = r"C:\Tarnby Setup\TarLoom64"
 INSTALLER = PRODUCT_FOLDER + r"\setup.exe"
-SETUP_RECORD = PRODUCT_FOLDER + r"\setup-run.txt"
 SHORTCUT_FILE = "Tarnby TarLoom64 Setup.lnk"
 NOTICE_CAPTION = "Tarnby TarLoom64 Setup Message"
 NOTICE_TEXT = ("If the program setup screen does not come up, use the new desktop "
@@ -29,14 +28,6 @@ EEKPACK = harness.REPO_ROOT / "build" / "native" / "bin" / "eekpack"
 def desktop(result: harness.Result) -> str:
     users = [p.name for p in (result.drive_c / "users").iterdir() if p.is_dir() and p.name != "Public"]
     return f"C:\\users\\{users[0]}\\Desktop"
-
-
-def read_setup_record(result: harness.Result) -> dict:
-    path = result.path(SETUP_RECORD)
-    if not path.exists():
-        return {}
-    lines = path.read_text(encoding="utf-8").splitlines()
-    return dict(line.split("=", 1) for line in lines if "=" in line)
 
 
 def read_shortcut(result: harness.Result, winpath: str) -> dict:
@@ -76,7 +67,7 @@ class FullRun(FinishChecks):
     def setUpClass(cls):
         cls.result = harness.bench().run_case("finish-full-run", answer_delay_ms=ANSWER_DELAY_MS)
         cls.shortcut = read_shortcut(cls.result, desktop(cls.result) + "\\" + SHORTCUT_FILE)
-        cls.record = read_setup_record(cls.result)
+        cls.record = cls.result.setup_record()
 
     def test_exit_code_is_1(self):
         self.assertEqual(self.result.exit_code, 1, self.result.describe())
@@ -125,7 +116,7 @@ class FullRunOn64BitWindows(FullRun):
         cls.result = harness.bench().run_case("finish-full-run-64", answer_delay_ms=ANSWER_DELAY_MS,
                                               arch="win64")
         cls.shortcut = read_shortcut(cls.result, desktop(cls.result) + "\\" + SHORTCUT_FILE)
-        cls.record = read_setup_record(cls.result)
+        cls.record = cls.result.setup_record()
 
 
 class PayloadWithoutSetup(FinishChecks):
@@ -160,7 +151,7 @@ class PayloadWithoutSetup(FinishChecks):
     def test_unpacking_happened_and_nothing_was_started(self):
         unpacked = {p.name for p in self.result.path(PRODUCT_FOLDER).iterdir()}
         self.assertEqual(unpacked, {"README.TXT", "LICENCE.TXT"}, self.result.describe())
-        self.assertFalse(self.result.exists(SETUP_RECORD))
+        self.assertFalse(self.result.exists(harness.SETUP_RECORD))
 
 
 class DesktopCannotBeWritten(FinishChecks):
@@ -183,7 +174,7 @@ class DesktopCannotBeWritten(FinishChecks):
         self.assertEqual(self.result.exit_code, 1, self.result.describe())
         self.assert_only_the_notice(self.result)
         self.assertEqual(new_lnk_files(self.result), [])
-        record = read_setup_record(self.result)
+        record = self.result.setup_record()
         self.assertEqual(record.get("command_line"), INSTALLER, self.result.describe())
 
 
