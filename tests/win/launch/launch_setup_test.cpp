@@ -37,15 +37,16 @@ std::wstring FromUtf8(const std::string& text) {
 
 using Record = std::map<std::wstring, std::wstring>;
 
-// The sample's key=value lines, once the file is there (it is renamed into place whole).
+// The sample's key=value lines, once the file is there (it is renamed into place whole). The
+// rename holds the file open for a moment after its new name appears, so the open is retried.
 Record WaitForRecord(const wchar_t* path, DWORD timeoutMs = 15000) {
   const DWORD start = ::GetTickCount();
-  while (!Exists(path)) {
+  HANDLE file;
+  while ((file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr)) == INVALID_HANDLE_VALUE) {
     if (::GetTickCount() - start > timeoutMs) return {};
     ::Sleep(20);
   }
-  HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
   std::string bytes(65536, '\0');
   DWORD read = 0;
   ::ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
