@@ -591,7 +591,7 @@ class Bench:
         try:
             done = subprocess.run(command, env=env, capture_output=True, timeout=120 * TIME_SCALE)
         finally:
-            _kill_wineserver(env)
+            kill_wineserver(env)
         if done.returncode != 0 or not out.exists():
             raise RuntimeError(f"resedit failed ({done.returncode}): {done.stderr.decode(errors='replace')}")
         return out
@@ -704,7 +704,7 @@ class Bench:
             for process in processes:
                 if process.poll() is None:
                     process.kill()
-            _kill_wineserver(env)
+            kill_wineserver(env)
             display.stop()
             if watcher:
                 watcher.close()
@@ -753,7 +753,7 @@ def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:
         reg.write(text)
 
 
-def _kill_wineserver(env: dict) -> None:
+def kill_wineserver(env: dict) -> None:
     # Only this prefix's server: others may be running their own.
     subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
     subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60 * TIME_SCALE)

@@ -65,10 +65,6 @@ class BenchOnProbe(unittest.TestCase):
             self.assertEqual(struct.unpack(">II", header[16:24]), (640, 480))
 
 
-if __name__ == "__main__":
-    harness.main()
-
-
 class WatchLogOfASlowMachine(unittest.TestCase):
     """On an emulated machine the watcher often reads a box while it is being destroyed, and
     gets no class for it then: the box must still count as one."""
@@ -87,3 +83,7 @@ class WatchLogOfASlowMachine(unittest.TestCase):
         result = harness.Result.__new__(harness.Result)
         result.windows = windows
         self.assertEqual([(b.caption, b.answered_t) for b in result.boxes], [("Notice", 2)])
+
+
+if __name__ == "__main__":
+    harness.main()

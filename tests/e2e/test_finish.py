@@ -39,8 +39,7 @@ def read_shortcut(result: harness.Result, winpath: str) -> dict:
         done = subprocess.run(["wine", str(bench.helper("lnkread.exe")), winpath], env=env,
                               capture_output=True, timeout=60 * harness.TIME_SCALE)
     finally:
-        subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
-        subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60 * harness.TIME_SCALE)
+        harness.kill_wineserver(env)
     lines = done.stdout.decode("utf-8", errors="replace").splitlines()
     return dict(line.split("=", 1) for line in lines if "=" in line)
 

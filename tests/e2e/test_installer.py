@@ -237,8 +237,7 @@ class WindowsPacker(unittest.TestCase):
                                        f"eekpack: error: cannot write {win(root / 'taken')}: "),
             }
         finally:
-            subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
-            subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60 * harness.TIME_SCALE)
+            harness.kill_wineserver(env)
 
     def test_installer_is_the_linux_ones_byte_for_byte(self):
         self.assertEqual(self.linux_made.returncode, 0, self.linux_made.stderr)
