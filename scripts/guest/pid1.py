@@ -1,6 +1,7 @@
 """The guest's PID 1 after init: runs JOB/cmd with bash (output to JOB/stdout and JOB/stderr),
 reaps every orphan meanwhile (wineserver, Xvfb), writes the exit status to JOB/status, syncs and
-powers the guest off."""
+powers the guest off. It must never exit (the kernel would panic): a failure is said on a
+"guest failed:" console line, which scripts/guest/run reports, and the guest powers off."""
 import os
 import signal
 import sys
@@ -17,21 +18,30 @@ def power_off():
     os._exit(1)
 
 
-def run_job() -> int:
+def open_outputs():
+    """In PID 1, not in the child, so that a job folder it cannot use is reported, not taken
+    for the command's failure."""
+    with open(os.path.join(job, "started"), "w") as started:
+        started.write("%f\n" % time.time())
+    flags = os.O_WRONLY | os.O_CREAT | os.O_APPEND
+    return [os.open("/dev/null", os.O_RDONLY)] + [
+        os.open(os.path.join(job, name), flags, 0o644) for name in ("stdout", "stderr")]
+
+
+def run_job(fds) -> int:
     child = os.fork()
     if child == 0:
-        os.setsid()
-        stdin = os.open("/dev/null", os.O_RDONLY)
-        flags = os.O_WRONLY | os.O_CREAT | os.O_APPEND
-        stdout = os.open(os.path.join(job, "stdout"), flags, 0o644)
-        stderr = os.open(os.path.join(job, "stderr"), flags, 0o644)
-        for fd, target in ((stdin, 0), (stdout, 1), (stderr, 2)):
-            os.dup2(fd, target)
-            os.close(fd)
         try:
+            os.setsid()
+            for target, fd in enumerate(fds):
+                os.dup2(fd, target)
             os.execv("/bin/bash", ["bash", os.path.join(job, "cmd")])
+        except BaseException as error:  # on the job's stderr: its status says it failed
+            print("guest: cannot start bash: %s" % error, file=sys.stderr, flush=True)
         finally:
             os._exit(127)
+    for fd in fds:
+        os.close(fd)
     while True:
         try:
             pid, status = os.waitpid(-1, 0)
@@ -55,14 +65,22 @@ def end_leftovers():
             return
 
 
+def fail(why):
+    print("guest failed: %s" % why, flush=True)
+    time.sleep(1)  # the line reaches the console before the power goes
+
+
 try:
-    with open(os.path.join(job, "started"), "w") as started:
-        started.write("%f\n" % time.time())
-    status = run_job()
-    end_leftovers()
-    with open(os.path.join(job, "status.tmp"), "w") as out:
-        out.write("%d\n" % status)
-    os.rename(os.path.join(job, "status.tmp"), os.path.join(job, "status"))
-except BaseException as error:  # PID 1 must never die: the kernel would panic, not report
-    print("guest: %r" % error, flush=True)
+    try:
+        fds = open_outputs()
+    except OSError as error:
+        fail("cannot use the job folder %s: %s" % (job, error))
+    else:
+        status = run_job(fds)
+        end_leftovers()
+        with open(os.path.join(job, "status.tmp"), "w") as out:
+            out.write("%d\n" % status)
+        os.rename(os.path.join(job, "status.tmp"), os.path.join(job, "status"))
+except BaseException as error:
+    fail("%r" % error)
 power_off()
