@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "own_boxes.h"
+
 namespace {
 
 constexpr const wchar_t* kCaption = L"Tarnby TarLoom64 Setup Message";
@@ -22,6 +24,7 @@ struct SeenNotice {
   bool cancelButton = false;
   bool visibleIcon = false;  // an icon control that shows an icon
   DWORD answeredAt = 0;
+  int otherBoxes = 0;
 };
 
 BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
@@ -35,33 +38,28 @@ BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
   return TRUE;
 }
 
-// Waits for the notice, notes what it shows, leaves it up a moment, then clicks OK.
+// Notes what the notice shows, leaves it up a moment, then clicks OK. The watch lasts until
+// the call returns, never a fixed time: a notice that came late would otherwise stay up and the
+// test wait on it for ever. Any other box is answered too, and counted, so the test fails.
 void Watch(SeenNotice& seen, const std::atomic<bool>& returned) {
-  HWND box = nullptr;
-  for (int i = 0; i < 15000 && box == nullptr; ++i) {
-    box = ::FindWindowW(L"#32770", kCaption);
-    if (box == nullptr) ::Sleep(1);
-  }
-  if (box == nullptr) {
-    // Some other box came up instead: answer it so the test ends.
-    HWND other = ::FindWindowW(L"#32770", nullptr);
-    if (other != nullptr) ::PostMessageW(other, WM_COMMAND, IDOK, 0);
-    return;
-  }
-  seen.found = true;
-  wchar_t text[1024] = {};
-  ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
-  seen.text = text;
-  seen.exStyle = ::GetWindowLongW(box, GWL_EXSTYLE);
-  seen.owner = ::GetWindow(box, GW_OWNER);
-  seen.okButton = ::GetDlgItem(box, IDOK) != nullptr;
-  seen.cancelButton = ::GetDlgItem(box, IDCANCEL) != nullptr && ::IsWindowVisible(::GetDlgItem(box, IDCANCEL));
-  ::EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&seen.visibleIcon));
-  ::Sleep(500);
-  // Still up: the notice waits for its answer.
-  EXPECT_FALSE(returned.load());
-  seen.answeredAt = ::GetTickCount();
-  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  own_boxes::AnswerUntilReturned(returned, [&](HWND box) {
+    if (seen.found || own_boxes::Caption(box) != kCaption) {
+      ++seen.otherBoxes;
+      return;
+    }
+    seen.found = true;
+    seen.text = own_boxes::Text(box);
+    seen.exStyle = ::GetWindowLongW(box, GWL_EXSTYLE);
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    seen.okButton = ::GetDlgItem(box, IDOK) != nullptr;
+    const HWND cancel = ::GetDlgItem(box, IDCANCEL);
+    seen.cancelButton = cancel != nullptr && ::IsWindowVisible(cancel);
+    ::EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&seen.visibleIcon));
+    ::Sleep(500);
+    // Still up: the notice waits for its answer.
+    EXPECT_FALSE(returned.load());
+    seen.answeredAt = ::GetTickCount();
+  });
 }
 
 TEST(ClosingNotice, ShowsTheTextSystemModalWithNoOwnerAndReturnsWhenAnswered) {
@@ -74,6 +72,7 @@ TEST(ClosingNotice, ShowsTheTextSystemModalWithNoOwnerAndReturnsWhenAnswered) {
   watcher.join();
 
   ASSERT_TRUE(seen.found) << "no box captioned \"Tarnby TarLoom64 Setup Message\"";
+  EXPECT_EQ(seen.otherBoxes, 0);
   EXPECT_EQ(seen.text,
             L"If the program setup screen does not come up, use the new desktop icon called "
             L"'Tarnby TarLoom64 Setup'");

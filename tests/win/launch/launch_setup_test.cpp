@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "own_boxes.h"
 
 namespace {
 
@@ -72,6 +76,35 @@ std::wstring CurrentFolder() {
   return folder;
 }
 
+struct Box {
+  std::wstring caption;
+  std::wstring text;
+};
+
+// LaunchSetup with a watcher answering, as a user would, every box the call shows: a failed
+// start is said in a box, which would otherwise keep the call, and the test, waiting for ever.
+std::vector<Box> LaunchAnsweringBoxes(const char* folder,
+                                      launcher::CreateProcessFunction createProcess = ::CreateProcessW) {
+  std::vector<Box> boxes;
+  std::atomic<bool> returned{false};
+  std::thread watcher([&] {
+    own_boxes::AnswerUntilReturned(returned, [&](HWND box) {
+      boxes.push_back({own_boxes::Caption(box), own_boxes::Text(box)});
+    });
+  });
+  launcher::LaunchSetup(folder, createProcess);
+  returned.store(true);
+  watcher.join();
+  return boxes;
+}
+
+// The boxes as a failure message shows them.
+std::wstring Said(const std::vector<Box>& boxes) {
+  std::wstring said;
+  for (const Box& box : boxes) said += box.caption + L": " + box.text + L"\n";
+  return said;
+}
+
 class LaunchSetupTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,7 +113,16 @@ class LaunchSetupTest : public ::testing::Test {
     ::CreateDirectoryW(kProductFolder, nullptr);
     ::DeleteFileW(kRecord);
     ::DeleteFileW(kTrapRecord);
-    ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kInstaller, FALSE)) << "sample setup.exe missing";
+    // The setup.exe an earlier test started may still be ending, its image still in use: the
+    // copy over it is tried again until it goes.
+    const DWORD start = ::GetTickCount();
+    while (!::CopyFileW(SampleSetup().c_str(), kInstaller, FALSE)) {
+      const DWORD error = ::GetLastError();
+      ASSERT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+          << "sample setup.exe not copied, error " << error;
+      ASSERT_LT(::GetTickCount() - start, 15000u) << "setup.exe still in use, error " << error;
+      ::Sleep(50);
+    }
   }
   void TearDown() override { ::SetCurrentDirectoryW(previousFolder.c_str()); }
 
@@ -89,7 +131,7 @@ class LaunchSetupTest : public ::testing::Test {
 
 TEST_F(LaunchSetupTest, StartsTheInstallerFromTheProductFolderWithItsBarePath) {
   ::SetCurrentDirectoryW(L"C:\\windows");
-  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64")), L"");
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
@@ -108,7 +150,7 @@ TEST_F(LaunchSetupTest, StartsTheInstallerFromTheProductFolderWithItsBarePath) {
 // read as "C:\Tarnby.exe" with arguments when such a file exists.
 TEST_F(LaunchSetupTest, AFileAtTheUnquotedPathsFirstWordIsNotStarted) {
   ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
-  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64")), L"");
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
@@ -164,7 +206,7 @@ class InheritanceProbe {
 TEST_F(LaunchSetupTest, InstallerInheritsNoHandles) {
   InheritanceProbe probe;
   ASSERT_TRUE(probe.ready());
-  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
+  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64")), L"");
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
@@ -200,45 +242,31 @@ TEST_F(LaunchSetupTest, DoesNotWaitForTheInstaller) {
   ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), L"C:\\Lingering\\setup.exe", FALSE));
   ::SetEnvironmentVariableW(L"TARLOOM_SETUP_LINGER_MS", L"8000");
   const DWORD start = ::GetTickCount();
-  launcher::LaunchSetup("C:\\Lingering");
+  const std::vector<Box> boxes = LaunchAnsweringBoxes("C:\\Lingering");
   const DWORD elapsed = ::GetTickCount() - start;
   ::SetEnvironmentVariableW(L"TARLOOM_SETUP_LINGER_MS", nullptr);
 
+  EXPECT_EQ(Said(boxes), L"");
   EXPECT_LT(elapsed, 4000u);
   EXPECT_FALSE(WaitForRecord(L"C:\\Lingering\\setup-run.txt").empty()) << "setup.exe did not run";
-}
-
-// Answers the first box captioned "Tarnby TarLoom64 Setup" within the time, returning its text
-// ("" when none came).
-std::wstring AnswerSetupBox(DWORD timeoutMs = 15000) {
-  const DWORD start = ::GetTickCount();
-  HWND box = nullptr;
-  while ((box = ::FindWindowW(L"#32770", L"Tarnby TarLoom64 Setup")) == nullptr) {
-    if (::GetTickCount() - start > timeoutMs) return {};
-    ::Sleep(5);
-  }
-  wchar_t text[1024] = {};
-  ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
-  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-  return text;
 }
 
 TEST_F(LaunchSetupTest, MissingInstallerIsSaidNamingItsPathAndNothingElseStarts) {
   ASSERT_TRUE(::DeleteFileW(kInstaller));
   // Even with a C:\Tarnby.exe to fall back on, nothing else is started in its place.
   ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
-  std::wstring said;
-  std::thread watcher([&said] { said = AnswerSetupBox(); });
-  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64");
-  watcher.join();
-  const std::wstring named = L"Unable to start \"C:\\Tarnby Setup\\TarLoom64\\setup.exe\": ";
-  EXPECT_EQ(said.substr(0, named.size()), named);
-  EXPECT_GT(said.size(), named.size()) << "no reason given";
+  const std::vector<Box> boxes = LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64");
   EXPECT_EQ(CurrentFolder(), kProductFolder);
   ::Sleep(1000);
   EXPECT_FALSE(Exists(kRecord));
   EXPECT_FALSE(Exists(kTrapRecord));
   ::DeleteFileW(kTrapProgram);
+
+  ASSERT_EQ(boxes.size(), 1u) << Said(boxes);
+  EXPECT_EQ(boxes[0].caption, L"Tarnby TarLoom64 Setup");
+  const std::wstring named = L"Unable to start \"C:\\Tarnby Setup\\TarLoom64\\setup.exe\": ";
+  EXPECT_EQ(boxes[0].text.substr(0, named.size()), named);
+  EXPECT_GT(boxes[0].text.size(), named.size()) << "no reason given";
 }
 
 // Windows' answer when the installer asks for administrator rights and the launcher has none;
@@ -252,7 +280,7 @@ BOOL WINAPI CreateProcessNeedingElevation(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES
 
 TEST_F(LaunchSetupTest, AnInstallerNeedingElevationIsStartedThroughTheShellInTheProductFolder) {
   ::SetCurrentDirectoryW(L"C:\\windows");
-  launcher::LaunchSetup("C:\\Tarnby Setup\\TarLoom64", CreateProcessNeedingElevation);
+  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64", CreateProcessNeedingElevation)), L"");
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
