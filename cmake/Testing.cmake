@@ -11,14 +11,20 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# A test that runs under Wine: one at a time, because wineserver is fragile under parallel load,
-# and labelled "wine", so that a machine that cannot run 32-bit programs runs these (and only
-# these) in its emulated guest, where every step takes longer: the time limit is scaled by
-# TARLOOM_TEST_TIME_SCALE.
+# A test that runs under Wine, labelled "wine", so that a machine that cannot run 32-bit programs
+# runs these (and only these) in its emulated guest, where every step takes longer: the time
+# limit is scaled by TARLOOM_TEST_TIME_SCALE. Each has prefixes and displays of its own, so they
+# can run side by side.
 set(TARLOOM_TEST_TIME_SCALE 1 CACHE STRING "Multiplier of the Wine tests' time limits")
+# A program run by scripts/wine-run stops itself a little before the limit, so that what it was
+# doing can be saved first. The limit is also the cost by which ctest, running them side by side,
+# starts the longest first.
 function(set_wine_test_properties name seconds)
   math(EXPR limit "${seconds} * ${TARLOOM_TEST_TIME_SCALE}")
-  set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine LABELS wine TIMEOUT ${limit} ${ARGN})
+  math(EXPR own_limit "${limit} * 9 / 10")
+  set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT ${limit} COST ${seconds} ${ARGN})
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT TARLOOM_RUN_LIMIT=${own_limit}
+               TARLOOM_OVERRUN_DIR=${CMAKE_BINARY_DIR}/overruns)
 endfunction()
 
 # A GoogleTest program registered as one ctest test (one process: under Wine a process costs

@@ -21,8 +21,9 @@ def main() -> int:
                           helpers=build / "bin", out=out)
     desktop = bench.user_folder("Desktop")
     print("Running TarLoom64Setup.exe under Wine on an 800 x 600 virtual display ...")
-    # The progress window lives a fraction of a second: photographed soon after it shows.
-    result = bench.run_case("run", screen=(800, 600), answer_delay_ms=1500,
+    # The progress window lives a fraction of a second: photographed soon after it shows. The
+    # notice is answered after 1.5 s, or the same in the emulated guest's time.
+    result = bench.run_case("run", screen=(800, 600), answer_delay_ms=int(1500 * harness.TIME_SCALE),
                             screenshot_classes=(PROGRESS_CLASS, harness.BOX_CLASS),
                             screenshot_settle_ms=40)
 
@@ -79,7 +80,7 @@ def main() -> int:
     print("\nScreenshots:")
     for shot in result.screenshots:
         print(f"  {shot}")
-    print(f"\nEverything from the run (prefix, window log, screenshots): {result.case_dir}")
+    print(f"\nEverything from the run (its drive C, window log, screenshots): {result.case_dir}")
     return 0 if result.exit_code == 1 else 1
 
 

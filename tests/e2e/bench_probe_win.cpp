@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -68,12 +69,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
                                   200, 100, nullptr, nullptr, instance, nullptr);
   HWND label = ::CreateWindowExW(0, L"STATIC", L"one", WS_CHILD | WS_VISIBLE, 5, 5, 100, 20, window,
                                  reinterpret_cast<HMENU>(kLabelId), instance, nullptr);
+  // Each label text stays this long (--pump-ms N; 150 by default): long enough for the watcher
+  // to see it and a picture to be taken, on a slow machine too.
+  const char* pump = std::strstr(commandLine, "--pump-ms ");
+  const DWORD step = pump != nullptr ? static_cast<DWORD>(std::atoi(pump + 10)) : 150;
   ::ShowWindow(window, SW_SHOWNORMAL);
-  Pump(150);
+  Pump(step);
   ::SetWindowTextW(label, L"two");
-  Pump(150);
+  Pump(step);
   ::SetWindowTextW(label, L"three");
-  Pump(150);
+  Pump(step);
   ::DestroyWindow(window);
 
   ::MessageBoxW(nullptr, L"Probe text", L"Probe caption", MB_OK);

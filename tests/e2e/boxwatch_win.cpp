@@ -1,8 +1,13 @@
 // boxwatch: the bench's eyes inside the Wine session. Polls the top-level windows every
-// millisecond and logs, one JSON object per line, every window it sees appear, change and go,
+// millisecond (every N with --poll-ms N) and logs, one JSON object per line, every window it sees appear, change and go,
 // and answers message boxes (#32770) with OK after a chosen delay, as a user would.
 //
 //   boxwatch --log FILE [--stop FILE] [--timeout-ms N] [--answer-delay-ms N] [--no-answer]
+//            [--poll-ms N]
+//
+// A poll reads a progress bar's position by a message to its window, which the watched program
+// must answer: under emulation, where every step is slower, a longer interval keeps the watcher
+// from slowing the program it watches.
 //
 // It also logs the Windows processes of the session as they start and end ("process" with pid,
 // parent and exe; "exited"), so a test can tell when a program's children have finished.
@@ -10,13 +15,18 @@
 // Every line carries "t", the system time as FILETIME ticks (100 ns since 1601, UTC), so a test
 // can order the watcher's events against times recorded by other programs. The first line is
 // {"event":"start",...} (the harness starts the program under test only after it), the last
-// {"event":"stop",...}; the watcher ends when the stop file appears or the timeout passes.
+// {"event":"stop",...}; the watcher ends when the stop file appears, or when it has logged
+// nothing for the timeout (no window or process came, changed or went, no box was answered).
+// The timeout counts from the last event, not from the start: a program still being served (a
+// box up is answered again every second) or one that only just ended (whose children may still
+// show a box) keeps the watcher there, however slowly the machine runs.
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <cstdint>
 #include <cwchar>
 #include <map>
+#include <set>
 #include <string>
 
 #include "json_line.h"
@@ -29,6 +39,7 @@ struct Options {
   const wchar_t* stopPath = nullptr;
   std::int64_t timeoutMs = 120000;
   std::int64_t answerDelayMs = 0;
+  unsigned pollMs = 1;
   bool answer = true;
 };
 
@@ -62,15 +73,18 @@ class Log {
   Log& operator=(const Log&) = delete;
 
   bool ok() const { return file_ != INVALID_HANDLE_VALUE; }
+  unsigned long long lines() const { return lines_; }
   // One WriteFile per line, unbuffered: the harness tails the file while the watcher runs.
   void Write(const e2e::JsonLine& line) {
     const std::string text = line.Finish();
     DWORD written = 0;
     ::WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ++lines_;
   }
 
  private:
   HANDLE file_;
+  unsigned long long lines_ = 0;
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
@@ -85,26 +99,26 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       options.timeoutMs = _wtoi64(argv[++i]);
     } else if (arg == L"--answer-delay-ms" && hasValue) {
       options.answerDelayMs = _wtoi64(argv[++i]);
+    } else if (arg == L"--poll-ms" && hasValue) {
+      options.pollMs = static_cast<unsigned>(_wtoi(argv[++i]));
     } else if (arg == L"--no-answer") {
       options.answer = false;
     } else {
       return false;
     }
   }
-  return options.logPath != nullptr;
+  return options.logPath != nullptr && options.pollMs >= 1;
 }
 
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
   DWORD processId = 0;
   ::GetWindowThreadProcessId(hwnd, &processId);
-  if (processId != ::GetCurrentProcessId()) {
-    reinterpret_cast<std::map<HWND, e2e::WindowState>*>(param)->emplace(hwnd, e2e::ReadWindowState(hwnd));
-  }
+  if (processId != ::GetCurrentProcessId()) reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
   return TRUE;
 }
 
-std::map<HWND, e2e::WindowState> TopLevelWindows() {
-  std::map<HWND, e2e::WindowState> windows;
+std::set<HWND> TopLevelWindows() {
+  std::set<HWND> windows;
   ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
@@ -183,7 +197,7 @@ void AnswerBoxes(Log& log, std::map<HWND, Tracked>& tracked, const Options& opti
 }
 
 void Poll(Log& log, std::map<HWND, Tracked>& tracked, bool initial) {
-  std::map<HWND, e2e::WindowState> current = TopLevelWindows();
+  const std::set<HWND> current = TopLevelWindows();
   const std::int64_t now = Now();
   for (auto it = tracked.begin(); it != tracked.end();) {
     if (current.count(it->first) == 0) {
@@ -193,8 +207,12 @@ void Poll(Log& log, std::map<HWND, Tracked>& tracked, bool initial) {
       ++it;
     }
   }
-  for (auto& [hwnd, state] : current) {
+  for (const HWND hwnd : current) {
     auto found = tracked.find(hwnd);
+    // The windows already up at the start are the session's (Wine's desktop and its helpers):
+    // only their going is watched. Reading a window's state costs a dozen calls to the server.
+    if (found != tracked.end() && found->second.initial) continue;
+    const e2e::WindowState state = e2e::ReadWindowState(hwnd);
     if (found == tracked.end()) {
       Tracked window;
       window.initial = initial;
@@ -226,7 +244,7 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fwprintf(stderr, L"usage: boxwatch --log FILE [--stop FILE] [--timeout-ms N] "
-                          L"[--answer-delay-ms N] [--no-answer]\n");
+                          L"[--answer-delay-ms N] [--no-answer] [--poll-ms N]\n");
     return 2;
   }
   Log log(options.logPath);
@@ -245,15 +263,18 @@ int wmain(int argc, wchar_t** argv) {
                 .Int("answer_delay_ms", options.answerDelayMs)
                 .Bool("answer", options.answer));
 
-  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(options.timeoutMs);
+  const ULONGLONG timeout = static_cast<ULONGLONG>(options.timeoutMs);
+  ULONGLONG deadline = ::GetTickCount64() + timeout;
+  unsigned long long logged = log.lines();
   const char* reason = "timeout";
   for (unsigned round = 0; ::GetTickCount64() < deadline; ++round) {
     Poll(log, tracked, false);
-    // A process snapshot costs far more than a window poll: taken every 20th round, so that
-    // windows are still looked at about every millisecond.
-    if (round % 20 == 0) PollProcesses(log, processes, false);
+    // A process snapshot costs far more than a window poll: taken about every 20 ms, so that
+    // windows can still be looked at every millisecond.
+    const unsigned processRounds = options.pollMs < 20 ? 20 / options.pollMs : 1;
+    if (round % processRounds == 0) PollProcesses(log, processes, false);
     if (options.answer) AnswerBoxes(log, tracked, options, Now());
-    if (options.stopPath != nullptr && round % 20 == 0 &&
+    if (options.stopPath != nullptr && round % processRounds == 0 &&
         ::GetFileAttributesW(options.stopPath) != INVALID_FILE_ATTRIBUTES) {
       // One last look, so that nothing that happened before the stop request is missed.
       Poll(log, tracked, false);
@@ -261,7 +282,11 @@ int wmain(int argc, wchar_t** argv) {
       reason = "stop";
       break;
     }
-    ::Sleep(1);
+    if (log.lines() != logged) {
+      logged = log.lines();
+      deadline = ::GetTickCount64() + timeout;
+    }
+    ::Sleep(options.pollMs);
   }
   log.Write(Event("stop", Now()).String("reason", reason));
   return 0;

@@ -2,14 +2,24 @@
 user would see and what it leaves on disk.
 
 Each case gets, under OUT/<name>/ (OUT is build/windows/e2e by default):
-  prefix/         a fresh Wine prefix copied from the template (scripts/wine-prefix);
+  drive_c/        the drive C it ran on: a fresh copy of the template's (scripts/wine-prefix),
+                  moved here from the running prefix when the case ended;
   boxwatch.jsonl  every top-level window the watcher saw, one JSON object per line;
   wine.log        the launcher's stdout and stderr;
   staged/         copies of every "Bulktemp.eek" written in a watched folder, taken when the
                   writer closed it (fanotify keeps the file readable even after its deletion);
   *.png           screenshots, when asked for.
 Nothing is removed after a run, so a failed case can be inspected; the next run of the same
-case starts from scratch. Cases run one at a time.
+case starts from scratch. Cases run one at a time. A case that overruns its time limit leaves
+its window log, Wine's processes and a picture of the screen in $TARLOOM_OVERRUN_DIR/<name>
+(default OUT/_overruns) before it is stopped.
+
+Cases of one kind (the prefix's arch, the screen's size, the Windows version reported) in one
+test program share a running Wine prefix, its wineserver and its display
+(OUT/_sessions/<program>-<kind>), started with the first such case: a Windows program then
+starts in about a second under emulation, where a new prefix takes eight. Each case still starts from a fresh drive C, and what it left running is
+ended before the next one; a case that overran or failed ends its prefix, and the next case of
+its kind starts a new one.
 
 Typical use in a test file (run with /usr/bin/python3):
 
@@ -35,8 +45,9 @@ its payload resource replaced or removed; Bench.pack(name, {file name: bytes}) m
 with the packer, for such a payload.
 
 Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_version=None,
-               exe_dir=None, cwd=None, args=(), answer=True, answer_delay_ms=0, timeout_s=30,
-               screenshot_classes=(), screenshot_settle_ms=150, inspect=(), watch=None) -> Result
+               exe_dir=None, cwd=None, args=(), answer=True, answer_delay_ms=0, timeout_s=15,
+               screenshot_classes=(), screenshot_settle_ms=150, inspect=(), watch=None,
+               after=None) -> Result
   launcher          a Unix path of the exe to run (default: the build's launcher); it is copied
                     into the prefix as EXE_DIR\\TarLoom64Setup.exe.
   screen            (width, height) of the Xvfb screen.
@@ -51,18 +62,25 @@ Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_ve
                     became visible.
   screenshot_classes, screenshot_settle_ms
                     window classes to photograph once each, that long after they show (a
-                    short-lived window needs less than the default 150 ms).
+                    short-lived window needs less than the default 150 ms); a picture in which
+                    the window is not painted yet is taken again while it lives, and only
+                    painted ones are kept.
   inspect           Windows paths whose attributes are read after the run (Result.attributes).
   watch             Windows folders watched for "Bulktemp.eek" (default cwd and exe_dir).
   settle_s          after the launcher's exit, how long to wait at most for the programs it
-                    started to end before the case's Wine is stopped (Result.lingering lists
-                    those still running then).
+                    started to end before they are stopped (Result.lingering lists those still
+                    running then).
+  after(ctx)        runs in the case's prefix after the run (ctx.wine to read what it made with
+                    Windows' own calls); its value is Result.after.
+
+Bench.wine(*args) runs a Windows program (given Unix paths through Z:) in the running 32-bit
+prefix, outside any case.
 
 Result: exit_code, timed_out, duration_s, processes (every Windows process of the session with
 pid, parent, exe, started_t, ended_t; processes_named(exe)), lingering, windows (hwnd -> Window: every state seen, first and
 gone times), boxes (the #32770 boxes in order of appearance, as Box), staged (list of Snapshot),
 screenshots, attributes, started_t/ended_t of the launcher, and path(winpath) / exists(winpath)
-to look at the prefix's drive C from the Unix side. Times ("t") are FILETIME ticks (100 ns since
+to look at the case's drive C from the Unix side. Times ("t") are FILETIME ticks (100 ns since
 1601, UTC) on one clock for the watcher and the harness; filetime_now() gives the current one.
 Window.states holds every logged state (class, caption, text, style, exstyle, visible, rect in
 screen coordinates, client size, children with class, id, text, rect relative to the client
@@ -71,8 +89,8 @@ the user saw, Window.child_texts(cls) the texts a kind of control went through. 
 message box's caption, text, buttons, has_icon, topmost and its seen/visible/answered/gone times.
 
 The Wine of a case, and why:
-  - every Wine command of a case runs inside its own Xvfb display (no wineserver started without
-    a display, which would leave the program unable to show windows);
+  - every Wine command runs inside its prefix's Xvfb display (no wineserver started without a
+    display, which would leave the program unable to show windows);
   - windows are not left to a window manager (X11 Driver "Managed"="N", set in the template by
     scripts/wine-prefix): Xvfb has none, and a managed window's hiding would wait two seconds for
     it, and its caption would not be drawn;
@@ -87,18 +105,20 @@ The Wine of a case, and why:
 from __future__ import annotations
 
 import argparse
+import atexit
 import ctypes
 import hashlib
 import json
 import os
 import select
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import time
 import unittest
-from dataclasses import dataclass, field
+from dataclasses import dataclass, field, replace
 from pathlib import Path, PureWindowsPath
 from typing import Callable, Iterable, Optional
 
@@ -110,6 +130,10 @@ SETUP_RECORD = "C:\\Tarnby Setup\\TarLoom64\\setup-run.txt"
 
 _FILETIME_UNIX_EPOCH = 116444736000000000
 TIME_SCALE = float(os.environ.get("TARLOOM_TIME_SCALE", "1"))
+# How often, in ms, the watcher looks at the windows: as often, relative to the programs' pace,
+# under emulation as on a machine of its own. Each look asks the progress bar for its position,
+# which the launcher must answer.
+POLL_MS = max(1, round(TIME_SCALE))
 
 # The bench runs as root, and root may write any file whatever its mode: Wine, which keeps the
 # read-only attribute as the Unix mode, would then let a program overwrite a read-only file.
@@ -428,6 +452,7 @@ class Result:
     arch: str = "win32"  # the prefix's kind: win64 runs the launcher as on 64-bit Windows
     second_exit_code: Optional[int] = None  # of the second start, when the case made one
     security: dict = field(default_factory=dict)  # winpath: SDDL of owner and access list
+    after: object = None  # what run_case's `after` returned
 
     @property
     def drive_c(self) -> Path:
@@ -511,7 +536,110 @@ class CaseContext:
 
     def wine(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
         return subprocess.run([*AS_USER, "wine", *args], env=self.env, capture_output=True,
-                              timeout=60 * TIME_SCALE, check=check)
+                              timeout=20 * TIME_SCALE, check=check)
+
+
+# Wine's own programs in a running prefix, and the cmd.exe that keeps it running; anything else
+# there belongs to a case.
+_WINE_OWN_PROGRAMS = {"services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe", "explorer.exe",
+                      "rpcss.exe", "conhost.exe", "cmd.exe"}
+
+
+class _Session:
+    """A Wine prefix kept running for the cases of one test program: its virtual display, its
+    wineserver and Wine's own services, held up by an idle cmd.exe. Under emulation Wine's
+    start in a prefix (services, devices, the desktop process) costs about 8 s, a program
+    started in a running one about 1 s.
+
+    Every case still starts from a drive C as the template has it: when a case ends, its
+    drive_c is moved whole into the case's folder (where its results are read) and a fresh one
+    copied in. A case that overran or failed ends the session; the next case starts a new one."""
+
+    def __init__(self, bench: "Bench", name: str, arch: str, screen: tuple, windows_version: Optional[str]):
+        self.prefix = bench.out / "_sessions" / name
+        self.screen = screen
+        subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(self.prefix)], check=True,
+                       env=dict(os.environ, WINEARCH=arch))
+        _add_registry(self.prefix, windows_version)
+        self._own_pids: set = set()
+        self.display = _Display(screen)
+        self.env = dict(bench.wine_env(arch), WINEPREFIX=str(self.prefix), DISPLAY=self.display.name)
+        # cmd.exe says "ready" once Wine runs in the prefix, then waits on its input for good.
+        self.keeper = subprocess.Popen([*AS_USER, "wine", "cmd", "/k", "echo", "ready"], env=self.env,
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        if not select.select([self.keeper.stdout], [], [], 60 * TIME_SCALE)[0]:
+            self.end()
+            raise RuntimeError(f"Wine did not start in {self.prefix}")
+        # The keeper runs as start.exe with cmd.exe under it: ended, the wineserver would go too.
+        self._own_pids = set(self.wine_pids())
+
+    def wine_pids(self) -> list:
+        """The Unix processes of this prefix: wineserver and every Windows program."""
+        pids, wanted = [], f"WINEPREFIX={self.prefix}".encode()
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    environ = Path(f"/proc/{entry}/environ").read_bytes()
+                except OSError:
+                    continue
+                if wanted in environ.split(b"\0"):
+                    pids.append(int(entry))
+        return pids
+
+    def _is_own(self, pid: int) -> bool:
+        """wineserver, Wine's services and desktop, and the keeper: the session's, not a case's."""
+        if pid in self._own_pids:
+            return True
+        try:
+            exe = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
+        except OSError:
+            return True
+        return PureWindowsPath(exe).name.lower() in _WINE_OWN_PROGRAMS or exe.endswith("wineserver")
+
+    def end_case_programs(self) -> None:
+        """Ends what a case left running (an installer it started, say), not the session's own."""
+        for pid in self.wine_pids():
+            if self._is_own(pid):
+                continue
+            try:
+                os.kill(pid, 9)
+            except ProcessLookupError:
+                pass
+
+    def take_drive(self, case_dir: Path) -> Path:
+        """Moves the case's drive C into its folder and puts a fresh one in its place."""
+        drive = case_dir / "drive_c"
+        os.rename(self.prefix / "drive_c", drive)
+        subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), "--drive", str(self.prefix)], check=True,
+                       env=dict(os.environ, WINEARCH=self.env["WINEARCH"]))
+        return drive
+
+    def describe_processes(self) -> str:
+        lines = []
+        for pid in sorted(self.wine_pids()):
+            try:
+                command = Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+                state = Path(f"/proc/{pid}/stat").read_text().split(") ")[1].split()[0]
+            except OSError:
+                continue
+            lines.append(f"{pid} {state} {'own' if self._is_own(pid) else 'case'} {command}")
+        return "\n".join(lines) + "\n"
+
+    def end(self) -> None:
+        if self.keeper.poll() is None:
+            self.keeper.stdin.close()
+        try:
+            kill_wineserver(self.env)
+        except subprocess.TimeoutExpired:
+            pass
+        for pid in self.wine_pids():
+            try:
+                os.kill(pid, 9)
+            except ProcessLookupError:
+                pass
+        self.keeper.kill()
+        self.keeper.wait()
+        self.display.stop()
 
 
 class Bench:
@@ -525,6 +653,8 @@ class Bench:
         self._names: set = set()
         self._base_env: Optional[dict] = None
         self._template: Optional[Path] = None
+        self._sessions: dict = {}
+        atexit.register(self.end_sessions)
 
     def helper(self, name: str) -> Path:
         path = self.helpers / name
@@ -573,39 +703,65 @@ class Bench:
     def make_variant(self, name: str, *, payload: Optional[Path] = None, delete_payload: bool = False,
                      source: Optional[Path] = None) -> Path:
         """A copy of the launcher (or of `source`) with its payload resource replaced or removed,
-        made with the resedit helper in a prefix of its own. Returns its Unix path."""
+        made with the resedit helper. Returns its Unix path."""
         if (payload is None) == (not delete_payload):
             raise ValueError("give either payload or delete_payload")
         work = self.out / "_variants"
         work.mkdir(parents=True, exist_ok=True)
-        prefix = work / "prefix"
-        if not prefix.exists():
-            subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True)
         out = work / name
         out.unlink(missing_ok=True)
-        env = self.wine_env()
-        env["WINEPREFIX"] = str(prefix)
-        command = ["wine", str(self.helper("resedit.exe")), unix_to_windows(source or self.launcher),
-                   unix_to_windows(out)]
+        command = [str(self.helper("resedit.exe")), unix_to_windows(source or self.launcher), unix_to_windows(out)]
         command += ["--payload", unix_to_windows(payload)] if payload else ["--delete-payload"]
-        try:
-            done = subprocess.run(command, env=env, capture_output=True, timeout=120 * TIME_SCALE)
-        finally:
-            kill_wineserver(env)
+        done = self.wine(*command, check=False)
         if done.returncode != 0 or not out.exists():
             raise RuntimeError(f"resedit failed ({done.returncode}): {done.stderr.decode(errors='replace')}")
         return out
+
+    def wine(self, *args: str, arch: str = "win32", check: bool = True,
+             timeout_s: float = 20) -> subprocess.CompletedProcess:
+        """Runs a Windows program outside any case, in the running prefix of that kind, on files
+        given by Unix path (Z:)."""
+        session = self.session(arch)
+        try:
+            return subprocess.run([*AS_USER, "wine", *args], env=session.env, capture_output=True,
+                                  timeout=timeout_s * TIME_SCALE, check=check)
+        except subprocess.TimeoutExpired:
+            self._save_overrun("wine-" + PureWindowsPath(args[0]).stem, None, session)
+            self.end_session(session)
+            raise
+
+    def session(self, arch: str = "win32", screen=(800, 600), windows_version: Optional[str] = None) -> _Session:
+        """The running prefix for cases of this kind, started on first use."""
+        key = (arch, tuple(screen), windows_version)
+        if key in self._sessions and self._sessions[key].keeper.poll() is not None:
+            # Its keeper is gone, and with it the warm wineserver: a new one.
+            self.end_session(self._sessions[key])
+        if key not in self._sessions:
+            # Named after the test program too: programs run side by side.
+            name = f"{Path(sys.argv[0]).stem}-{arch}-{screen[0]}x{screen[1]}" + (
+                f"-{windows_version}" if windows_version else "")
+            self._sessions[key] = _Session(self, name, arch, tuple(screen), windows_version)
+        return self._sessions[key]
+
+    def end_session(self, session: _Session) -> None:
+        self._sessions = {k: v for k, v in self._sessions.items() if v is not session}
+        session.end()
+
+    def end_sessions(self) -> None:
+        for session in list(self._sessions.values()):
+            self.end_session(session)
 
     def run_case(self, name: str, *, launcher: Optional[Path] = None, screen=(800, 600),
                  setup: Optional[Callable[[CaseContext], None]] = None,
                  windows_version: Optional[str] = None, exe_dir: Optional[str] = None,
                  cwd: Optional[str] = None, args: Iterable[str] = (), answer: bool = True,
-                 answer_delay_ms: int = 0, timeout_s: float = 30,
+                 answer_delay_ms: int = 0, timeout_s: float = 15,
                  screenshot_classes: Iterable[str] = (), screenshot_settle_ms: int = 150,
                  inspect: Iterable[str] = (),
                  watch: Optional[Iterable[str]] = None, settle_s: float = 10,
                  second_start_after_s: Optional[float] = None,
-                 inspect_security: Iterable[str] = (), arch: str = "win32") -> Result:
+                 inspect_security: Iterable[str] = (), after: Optional[Callable[[CaseContext], object]] = None,
+                 arch: str = "win32") -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         timeout_s, settle_s = timeout_s * TIME_SCALE, settle_s * TIME_SCALE
@@ -616,10 +772,8 @@ class Bench:
         case_dir = self.out / name
         shutil.rmtree(case_dir, ignore_errors=True)
         case_dir.mkdir(parents=True)
-        prefix = case_dir / "prefix"
-        subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True,
-                       env=dict(os.environ, WINEARCH=arch))
-        _add_registry(prefix, windows_version)
+        session = self.session(arch, screen, windows_version)
+        prefix = session.prefix
 
         exe_dir = exe_dir or self.user_folder("Downloads")
         cwd = cwd or exe_dir
@@ -628,12 +782,10 @@ class Bench:
         exe_winpath = str(PureWindowsPath(exe_dir) / EXE_NAME)
         shutil.copyfile(launcher, windows_to_unix(prefix, exe_winpath))
 
-        display = _Display(screen)
-        env = self.wine_env(arch)
-        env["WINEPREFIX"] = str(prefix)
-        env["DISPLAY"] = display.name
+        env = session.env
         watcher = None
         processes = []
+        trusted = False
         try:
             context = CaseContext(self, prefix, env)
             if setup:
@@ -647,15 +799,15 @@ class Bench:
             log = case_dir / "boxwatch.jsonl"
             stop = case_dir / "stop"
             watch_cmd = [*AS_USER, "wine", str(self.helper("boxwatch.exe")), "--log", unix_to_windows(log),
-                         "--stop", unix_to_windows(stop), "--timeout-ms", str(int((timeout_s + 60) * 1000)),
-                         "--answer-delay-ms", str(answer_delay_ms)]
+                         "--stop", unix_to_windows(stop), "--timeout-ms", str(int((timeout_s + settle_s + 60) * 1000)),
+                         "--answer-delay-ms", str(answer_delay_ms), "--poll-ms", str(POLL_MS)]
             if not answer:
                 watch_cmd.append("--no-answer")
             with open(case_dir / "boxwatch.err", "wb") as watch_err:
                 boxwatch = subprocess.Popen(watch_cmd, env=env, stdout=subprocess.DEVNULL, stderr=watch_err)
             processes.append(boxwatch)
             tail = WatchLog(log)
-            _wait_for(lambda: any(e["event"] == "start" for e in tail.poll().events), 30,
+            _wait_for(lambda: any(e["event"] == "start" for e in tail.poll().events), 10,
                       f"boxwatch did not start (see {case_dir})")
 
             started_t = filetime_now()
@@ -664,7 +816,7 @@ class Bench:
                 launched = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
                                             cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
             processes.append(launched)
-            shots = _Screenshots(display.name, case_dir, set(screenshot_classes), tail, screenshot_settle_ms)
+            shots = _Screenshots(session.display.name, case_dir, set(screenshot_classes), tail, screenshot_settle_ms)
             second = None
             if second_start_after_s is not None:
                 # The same program started again, as an impatient second double-click would.
@@ -677,12 +829,13 @@ class Bench:
             while launched.poll() is None or (second is not None and second.poll() is None):
                 if time.monotonic() - started > timeout_s:
                     timed_out = True
+                    self._save_overrun(name, case_dir, session)
                     for program in (launched, second):
                         if program is not None and program.poll() is None:
                             program.kill()
                             program.wait()
                     break
-                ready = select.select([watcher.fd] if watcher.fd >= 0 else [], [], [], 0.005)[0]
+                ready = select.select([watcher.fd] if watcher.fd >= 0 else [], [], [], POLL_MS * 0.005)[0]
                 if ready:
                     watcher.drain()
                 shots.poll()
@@ -700,24 +853,52 @@ class Bench:
             watcher.close()
             attributes = self._fileattr(context, "get", inspect, "attributes")
             security = self._fileattr(context, "sddl", inspect_security, "sddl")
+            after_result = after(context) if after else None
+            for process in processes:
+                if process.poll() is None:
+                    process.kill()
+            session.end_case_programs()
+            session.take_drive(case_dir)
+            trusted = not timed_out
         finally:
             for process in processes:
                 if process.poll() is None:
                     process.kill()
-            kill_wineserver(env)
-            display.stop()
             if watcher:
                 watcher.close()
+            if not trusted:
+                # After an overrun or a failure the prefix's state is unknown: the next case gets
+                # a new one. What this case left is kept in its folder all the same.
+                if not (case_dir / "drive_c").exists() and (prefix / "drive_c").exists():
+                    os.rename(prefix / "drive_c", case_dir / "drive_c")
+                self.end_session(session)
 
         events, windows = read_watch_log(log)
-        return Result(name=name, case_dir=case_dir, prefix=prefix, exit_code=exit_code,
+        # The snapshots were taken in the session's prefix; their folders are read in the case's.
+        staged = None if watcher.error else [
+            replace(s, folder=case_dir / s.folder.relative_to(prefix))
+            if s.folder.is_relative_to(prefix) else s for s in watcher.snapshots]
+        return Result(name=name, case_dir=case_dir, prefix=case_dir, exit_code=exit_code,
                       timed_out=timed_out, duration_s=duration, started_t=started_t, ended_t=ended_t,
                       events=events, windows=windows,
-                      staged=None if watcher.error else watcher.snapshots, staged_error=watcher.error,
+                      staged=staged, staged_error=watcher.error,
                       screenshots=shots.taken, attributes=attributes, screen=tuple(screen),
                       processes=read_processes(events), lingering=lingering,
                       second_exit_code=None if timed_out or second is None else second.returncode,
-                      security=security, arch=arch)
+                      security=security, arch=arch, after=after_result)
+
+    def _save_overrun(self, name: str, case_dir: Optional[Path], session: _Session) -> None:
+        """What an overrunning case was doing, kept where the run's results outlive it: its
+        window log, Wine's processes and the screen."""
+        keep = Path(os.environ.get("TARLOOM_OVERRUN_DIR", self.out / "_overruns")) / name
+        keep.mkdir(parents=True, exist_ok=True)
+        (keep / "processes.txt").write_text(session.describe_processes())
+        subprocess.run(["import", "-display", session.display.name, "-window", "root", str(keep / "screen.png")],
+                       capture_output=True, timeout=30 * TIME_SCALE)
+        for log in ("boxwatch.jsonl", "wine.log", "wine-second.log"):
+            if case_dir and (case_dir / log).exists():
+                shutil.copyfile(case_dir / log, keep / log)
+        print(f"harness: case {name} overran; what it was doing is in {keep}", file=sys.stderr)
 
     def _fileattr(self, context: "CaseContext", verb: str, paths: Iterable[str], field_name: str) -> dict:
         """{path: field} from the fileattr helper's JSON lines for `verb` on `paths`."""
@@ -741,7 +922,7 @@ class Bench:
                 return [p for p in family if p.ended_t is None]
             watcher.drain()
             shots.poll()
-            time.sleep(0.01)
+            time.sleep(0.01 * POLL_MS)
 
 
 def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:
@@ -800,15 +981,18 @@ class _Display:
 
 
 class _Screenshots:
-    """Photographs the whole screen once per window of the asked classes, when the window has
-    been visible for a moment (painting follows showing)."""
+    """Photographs the whole screen once per window of the asked classes, once the window has
+    been visible for a moment (painting follows showing). A picture in which the window or its
+    texts are not painted yet is taken again while the window lives: on a slow machine the
+    first one often shows a black rectangle."""
 
     def __init__(self, display: str, case_dir: Path, classes: set, tail: WatchLog, settle_ms: int):
         self.display, self.case_dir, self.classes, self.tail = display, case_dir, classes, tail
         self.settle_ticks = settle_ms * 10000
-        self.taken: list[Path] = []
+        self.taken: list[Path] = []  # painted pictures only
+        self._paths: dict = {}  # window key -> its picture
+        self._pending: dict = {}  # window key -> the import taking it
         self._done: set = set()
-        self._pending: list = []
 
     def poll(self) -> None:
         if not self.classes:
@@ -817,20 +1001,69 @@ class _Screenshots:
         for key, window in self.tail.poll().windows.items():
             if key in self._done or window.initial or window.cls not in self.classes:
                 continue
+            if key in self._pending:
+                if self._pending[key].poll() is None:
+                    continue
+                del self._pending[key]
+                if self._judge(key, window) or window.gone_t is not None:
+                    continue
             shown = window.visible_t
             if window.gone_t is not None or shown is None or now - shown < self.settle_ticks:
                 continue
+            path = self._paths.setdefault(key, self.case_dir / (window.cls.strip("#") + f"-{len(self._paths) + 1}.png"))
+            self._pending[key] = subprocess.Popen(["import", "-display", self.display, "-window", "root", str(path)],
+                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def _judge(self, key: str, window: Window) -> bool:
+        """Keeps a painted picture; an unpainted one is removed (and taken again if it can be)."""
+        path = self._paths[key]
+        verdict = _painted(path, window) if path.exists() else "no picture"
+        with open(self.case_dir / "screenshots.log", "a", encoding="utf-8") as log:
+            log.write(f"{path.name} of {key}: {verdict or 'painted'}\n")
+        if not verdict:
             self._done.add(key)
-            name = window.cls.strip("#") + f"-{len(self.taken) + 1}.png"
-            path = self.case_dir / name
-            self._pending.append(subprocess.Popen(["import", "-display", self.display, "-window", "root", str(path)],
-                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
             self.taken.append(path)
+            return True
+        path.unlink(missing_ok=True)
+        return False
 
     def finish(self) -> None:
-        for process in self._pending:
-            process.wait(timeout=30)
-        self.taken = [p for p in self.taken if p.exists()]
+        windows = self.tail.poll().windows
+        for key, process in self._pending.items():
+            process.wait(timeout=30 * TIME_SCALE)
+            self._judge(key, windows[key])
+        self._pending = {}
+        self.taken.sort(key=lambda p: p.name)
+
+
+def _painted(png: Path, window: Window) -> str:
+    """Why the picture does not show the window drawn ("" when it does): the window must not be
+    black, and every text of its static controls (a label, a box's message) must be drawn, not
+    a flat fill."""
+    state = window.shown or window.last
+    left, top, right, bottom = state["rect"]
+    regions = [("window", left, top, right - left, bottom - top)]
+    client_w, client_h = state.get("client", [right - left, bottom - top])
+    border = max((right - left - client_w) // 2, 0)
+    origin_x, origin_y = left + border, bottom - border - client_h
+    for child in state["children"]:
+        if child["class"].lower() == "static" and child["visible"] and child["text"]:
+            l, t, r, b = child["rect"]
+            regions.append((repr(child["text"]), origin_x + l, origin_y + t, r - l, b - t))
+    for what, x, y, w, h in regions:
+        if w <= 0 or h <= 0:
+            continue
+        done = subprocess.run(["convert", str(png), "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-format",
+                               "%[fx:mean] %[fx:standard_deviation]", "info:"], capture_output=True, text=True)
+        try:
+            mean, deviation = map(float, done.stdout.split())
+        except ValueError:
+            return f"convert could not read {what}: {done.stderr.strip()}"
+        if what == "window" and mean < 0.2:
+            return f"the window is dark (mean {mean:.3f} at {w}x{h}+{x}+{y})"
+        if what != "window" and deviation < 0.01:
+            return f"the text {what} is not drawn (deviation {deviation:.4f} at {w}x{h}+{x}+{y})"
+    return ""
 
 
 # ----------------------------------------------------------------------------------------------
@@ -863,6 +1096,8 @@ def _parser() -> argparse.ArgumentParser:
 def main() -> None:
     """Reads the bench's options, then runs unittest with the rest of the command line."""
     global _BENCH
+    # A time limit's stop (ctest's) still ends the running prefixes and their displays.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     options, rest = _parser().parse_known_args()
     _BENCH = Bench(**vars(options))
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)

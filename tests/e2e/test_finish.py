@@ -25,21 +25,11 @@ ANSWER_DELAY_MS = 1500
 EEKPACK = harness.REPO_ROOT / "build" / "native" / "bin" / "eekpack"
 
 
-def desktop(result: harness.Result) -> str:
-    users = [p.name for p in (result.drive_c / "users").iterdir() if p.is_dir() and p.name != "Public"]
-    return f"C:\\users\\{users[0]}\\Desktop"
-
-
-def read_shortcut(result: harness.Result, winpath: str) -> dict:
-    """The shortcut's fields as IShellLinkW reads them, in the case's prefix after the run."""
-    bench = harness.bench()
-    env = bench.wine_env(result.arch)
-    env["WINEPREFIX"] = str(result.prefix)
-    try:
-        done = subprocess.run(["wine", str(bench.helper("lnkread.exe")), winpath], env=env,
-                              capture_output=True, timeout=60 * harness.TIME_SCALE)
-    finally:
-        harness.kill_wineserver(env)
+def read_shortcut(ctx: harness.CaseContext) -> dict:
+    """The desktop shortcut's fields as IShellLinkW reads them, in the case's prefix after the
+    run (an `after` of the bench's case)."""
+    winpath = ctx.bench.user_folder("Desktop") + "\\" + SHORTCUT_FILE
+    done = ctx.wine(str(ctx.bench.helper("lnkread.exe")), winpath, check=False)
     lines = done.stdout.decode("utf-8", errors="replace").splitlines()
     return dict(line.split("=", 1) for line in lines if "=" in line)
 
@@ -64,8 +54,9 @@ class FullRun(FinishChecks):
 
     @classmethod
     def setUpClass(cls):
-        cls.result = harness.bench().run_case("finish-full-run", answer_delay_ms=ANSWER_DELAY_MS)
-        cls.shortcut = read_shortcut(cls.result, desktop(cls.result) + "\\" + SHORTCUT_FILE)
+        cls.result = harness.bench().run_case("finish-full-run", answer_delay_ms=ANSWER_DELAY_MS,
+                                              after=read_shortcut)
+        cls.shortcut = cls.result.after
         cls.record = cls.result.setup_record()
 
     def test_exit_code_is_1(self):
@@ -113,8 +104,8 @@ class FullRunOn64BitWindows(FullRun):
     @classmethod
     def setUpClass(cls):
         cls.result = harness.bench().run_case("finish-full-run-64", answer_delay_ms=ANSWER_DELAY_MS,
-                                              arch="win64")
-        cls.shortcut = read_shortcut(cls.result, desktop(cls.result) + "\\" + SHORTCUT_FILE)
+                                              arch="win64", after=read_shortcut)
+        cls.shortcut = cls.result.after
         cls.record = cls.result.setup_record()
 
 

@@ -188,7 +188,7 @@ class WindowsPacker(unittest.TestCase):
     def setUpClass(cls):
         bench = harness.bench()
         cls.work = Work("windows-packer")
-        root = cls.work.root.resolve()  # for WINEPREFIX and the link's target, whatever --out is
+        root = cls.work.root.resolve()  # for the link's target, whatever --out is
         # Made out of name order, "B" sorting before "a" by bytes: the archive follows the names,
         # not the order the folder lists them in.
         cls.files = {"zeta.txt": b"last by name\r\n" * 300, "setup.exe": bench.helper("setup.exe").read_bytes(),
@@ -209,35 +209,26 @@ class WindowsPacker(unittest.TestCase):
             (root / side / "A.BIN").symlink_to(root / "victim")
         cls.linux_extracted = eekpack("extract", root / "linux.eek", root / "linux-out")
 
-        prefix = root / "prefix"
-        subprocess.run([str(harness.REPO_ROOT / "scripts/wine-prefix"), str(prefix)], check=True)
-        env = bench.wine_env()
-        env["WINEPREFIX"] = str(prefix)
         win = harness.unix_to_windows
 
         def wine(*args):
-            # Wine's first start on a slow machine can take minutes.
-            return subprocess.run([*harness.AS_USER, "wine", str(bench.helper("eekpack.exe")), *args],
-                                  env=env, capture_output=True, timeout=1800)
+            return bench.wine(str(bench.helper("eekpack.exe")), *args, check=False)
 
-        try:
-            # A folder given with a trailing backslash, and more threads than cores.
-            cls.made = wine("installer", win(root / "windows.exe"), win(cls.folder) + "\\",
-                            "--stub", win(stub()), "--jobs", "3")
-            cls.created = wine("create", "--jobs", "3", win(root / "windows.eek"),
-                               *(win(cls.folder / n) for n in names))
-            cls.extracted = wine("extract", win(root / "linux.eek"), win(root / "windows-out"))
-            # Refusals: an input that is not there, an archive whose name a folder has.
-            (root / "taken").mkdir()
-            missing = win(cls.folder / "missing.txt")
-            cls.refused = {
-                "missing input": (wine("create", win(root / "refused.eek"), missing),
-                                  f"eekpack: error: cannot read {missing}: "),
-                "output is a folder": (wine("create", win(root / "taken"), win(cls.folder / "a.bin")),
-                                       f"eekpack: error: cannot write {win(root / 'taken')}: "),
-            }
-        finally:
-            harness.kill_wineserver(env)
+        # A folder given with a trailing backslash, and more threads than cores.
+        cls.made = wine("installer", win(root / "windows.exe"), win(cls.folder) + "\\",
+                        "--stub", win(stub()), "--jobs", "3")
+        cls.created = wine("create", "--jobs", "3", win(root / "windows.eek"),
+                           *(win(cls.folder / n) for n in names))
+        cls.extracted = wine("extract", win(root / "linux.eek"), win(root / "windows-out"))
+        # Refusals: an input that is not there, an archive whose name a folder has.
+        (root / "taken").mkdir()
+        missing = win(cls.folder / "missing.txt")
+        cls.refused = {
+            "missing input": (wine("create", win(root / "refused.eek"), missing),
+                              f"eekpack: error: cannot read {missing}: "),
+            "output is a folder": (wine("create", win(root / "taken"), win(cls.folder / "a.bin")),
+                                   f"eekpack: error: cannot write {win(root / 'taken')}: "),
+        }
 
     def test_installer_is_the_linux_ones_byte_for_byte(self):
         self.assertEqual(self.linux_made.returncode, 0, self.linux_made.stderr)
