@@ -1,10 +1,11 @@
 """End-to-end cases for the unpacking and its progress window: what lands in the product folder,
 how earlier files of the entries' names are handled, that unsafe entry names write nothing
-outside it, and the progress window as Windows sees it on three screen sizes.
+outside it, and the progress window as Windows sees it.
 
-The window is watched while a payload of a few tens of MB (Wine's own DLLs and a nested
-archive, packed at test time) is unpacked, so that it lives long enough to be seen; a
-screenshot of it is kept as OUT/unpack-large-<W>x<H>/TarLoomSelfExtractProgressDialog-1.png.
+The window is watched while the shipped launcher unpacks its sample payload on an 800 x 600
+screen; a screenshot of it is kept as OUT/unpack-sample-800x600/TarLoomSelfExtractProgressDialog-1.png.
+A payload of a few tens of MB (Wine's own DLLs and a nested archive, packed at test time) is
+unpacked once, for its files.
 Archives the packer refuses to write (unsafe names, a name used twice, layout 1) are written by
 unpack_archive.
 
