@@ -961,7 +961,8 @@ class _Display:
         number = b""
         with os.fdopen(read_end, "rb") as pipe:
             while not number.endswith(b"\n"):
-                if not select.select([pipe], [], [], 10)[0]:
+                # Scaled like every other wait: on a loaded emulated machine Xvfb took over 10 s.
+                if not select.select([pipe], [], [], 10 * TIME_SCALE)[0]:
                     break
                 chunk = pipe.read1(16)
                 if not chunk:
@@ -975,7 +976,7 @@ class _Display:
     def stop(self) -> None:
         self.process.terminate()
         try:
-            self.process.wait(timeout=10)
+            self.process.wait(timeout=10 * TIME_SCALE)
         except subprocess.TimeoutExpired:
             self.process.kill()
 
