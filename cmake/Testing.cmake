@@ -30,7 +30,8 @@ endfunction()
 # A GoogleTest program registered as one ctest test (one process: under Wine a process costs
 # about a second, so test cases are not split into separate ctest tests). In the Windows tree
 # ctest runs it through the Wine emulator, with a limit of LIMIT seconds (15 unless given):
-# about three times what it takes on a busy machine.
+# about three times what it takes, and over one and a half times with another job on both
+# processors.
 function(add_unit_test name)
   cmake_parse_arguments(ARG "" "LIMIT" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_LIMIT)
