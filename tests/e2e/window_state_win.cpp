@@ -88,6 +88,10 @@ std::string HandleText(HWND hwnd) {
 WindowState ReadWindowState(HWND hwnd) {
   WindowState state;
   state.hwnd = hwnd;
+  // Visible only if visible before the first read and after the last: a watcher held up between
+  // its reads could otherwise pair the empty texts of a box still being built with the
+  // visibility it had by then (and answer that), or a shown window with a style read after it hid.
+  const bool visibleBefore = ::IsWindowVisible(hwnd) != FALSE;
   state.threadId = ::GetWindowThreadProcessId(hwnd, &state.processId);
   state.owner = ::GetWindow(hwnd, GW_OWNER);
   state.className = ClassOf(hwnd);
@@ -97,13 +101,13 @@ WindowState ReadWindowState(HWND hwnd) {
   }
   state.style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
   state.exStyle = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_EXSTYLE));
-  state.visible = ::IsWindowVisible(hwnd) != FALSE;
   ::GetWindowRect(hwnd, &state.rect);
   RECT client{};
   ::GetClientRect(hwnd, &client);
   state.client = {client.right - client.left, client.bottom - client.top};
   ChildWalk walk{hwnd, &state.children};
   ::EnumChildWindows(hwnd, AddChild, reinterpret_cast<LPARAM>(&walk));
+  state.visible = visibleBefore && ::IsWindowVisible(hwnd) != FALSE;
   return state;
 }
 
