@@ -1,0 +1,50 @@
+#include "archive/payload_digest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace archive {
+namespace {
+
+std::span<const std::uint8_t> Bytes(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+TEST(Crc32, MatchesTheStandardCheckValueAndContinuesAcrossPieces) {
+  EXPECT_EQ(Crc32(Bytes("123456789")), 0xCBF43926u);
+  EXPECT_EQ(Crc32(Bytes("")), 0u);
+  // Every split point, so that the eight-byte rounds and the byte tail meet at every offset.
+  std::vector<std::uint8_t> data(61);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+  const std::uint32_t whole = Crc32(data);
+  for (std::size_t cut = 0; cut <= data.size(); ++cut) {
+    const std::span<const std::uint8_t> all(data);
+    EXPECT_EQ(Crc32(all.subspan(cut), Crc32(all.first(cut))), whole) << cut;
+  }
+}
+
+TEST(PayloadDigest, TellsTheSoundPayloadFromACutOrChangedOne) {
+  std::vector<std::uint8_t> payload(100000);
+  for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i ^ (i >> 9));
+  std::uint8_t record[kDigestRecordSize];
+  WriteDigestRecord(DigestOf(payload), record);
+  EXPECT_TRUE(PayloadMatches(payload, record));
+
+  EXPECT_FALSE(PayloadMatches(std::span(payload).first(payload.size() - 1), record));
+  payload[payload.size() / 2] ^= 0x04;
+  EXPECT_FALSE(PayloadMatches(payload, record));
+  payload[payload.size() / 2] ^= 0x04;
+
+  // A record that is not one (wrong tag, wrong size) matches nothing.
+  std::uint8_t other[kDigestRecordSize];
+  WriteDigestRecord(DigestOf(payload), other);
+  other[0] = 'X';
+  EXPECT_FALSE(PayloadMatches(payload, other));
+  EXPECT_FALSE(PayloadMatches(payload, std::span(record).first(kDigestRecordSize - 1)));
+}
+
+}  // namespace
+}  // namespace archive
