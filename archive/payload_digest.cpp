@@ -11,7 +11,7 @@ constexpr std::uint8_t kTag[4] = {'E', 'K', 'D', '1'};
 // launcher's file stays small and it runs no static constructors.
 struct Crc32Tables {
   std::uint32_t table[8][256];
-  bool built = false;
+  bool built;
 };
 Crc32Tables tables;
 

@@ -9,15 +9,25 @@
 #include <string_view>
 
 #include "launcher/entry_files_win.h"
+#include "win32/fixed_text.h"
 
 namespace launcher {
 
+// How the unpacking ended. Neither a failed write nor a damaged archive is an installation.
+struct UnpackOutcome {
+  // The first file that could not be created or fully written, after which nothing more was
+  // written; empty when every entry went out.
+  WriteFailure failure;
+  // The archive could not be taken whole (cut short, a record past its end, a stream the
+  // decoder refuses): the walk stopped at the first damaged entry, whose file is removed.
+  bool damaged = false;
+  win32::PathText damagedEntry;  // its cleaned name; empty when no named record was reached
+};
+
 // Unpacks the archive `payload` (the program's own resource, in memory: nothing another
 // program can swap, lock or remove) into `destinationFolder`, with the progress window under
-// `parentWindow`. Returns the first file that could not be created or fully written, after
-// which nothing more was written; an empty failure when every entry went out. When it returns
-// the progress window is gone.
-WriteFailure ExtractArchive(HWND parentWindow, std::span<const std::uint8_t> payload,
-                            std::string_view destinationFolder);
+// `parentWindow`. When it returns the progress window is gone.
+UnpackOutcome ExtractArchive(HWND parentWindow, std::span<const std::uint8_t> payload,
+                             std::string_view destinationFolder);
 
 }  // namespace launcher

@@ -4,6 +4,7 @@
 #include "launcher/extract_archive.h"
 #include "launcher/install_paths.h"
 #include "launcher/message_box.h"
+#include "launcher/payload_check.h"
 #include "launcher/setup_launch.h"
 #include "launcher/single_run.h"
 #include "launcher/staging.h"
@@ -21,6 +22,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   win32::InitCommonControlsFromSystem();
   // A second start while a run is under way (an impatient double-click) touches nothing.
   if (!TakeTheRun()) return 1;
+  // A cut or changed download installs nothing: checked before anything is made or removed.
+  if (!PayloadMatchesItsDigest(win32::ModuleInstance)) {
+    ShowMessage(kInstallerDamaged, kSetupCaption, MB_OK);
+    return 1;
+  }
 
   DeleteStagedArchive();
   const PathText drivePrefix = FindSystemDrive();
@@ -38,11 +44,16 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   StagePayload(payload, stagedArchiveName);
 
   const HWND desktopWindow = ::GetDesktopWindow();
-  const WriteFailure failure = ExtractArchive(desktopWindow, payload.bytes, productFolder.view());
+  const UnpackOutcome unpacked = ExtractArchive(desktopWindow, payload.bytes, productFolder.view());
   DeleteStagedArchive();
-  if (failure) {
-    // A missing or cut-off file is no installation: no shortcut to it, no notice, no start.
-    ShowFailure("write", failure.path.view(), failure.error);
+  // A missing, cut-off or wrongly decoded file is no installation: no shortcut to it, no
+  // notice, no start.
+  if (unpacked.failure) {
+    ShowFailure("write", unpacked.failure.path.view(), unpacked.failure.error);
+    return 1;
+  }
+  if (unpacked.damaged) {
+    ShowDamagedFiles(unpacked.damagedEntry.view());
     return 1;
   }
 

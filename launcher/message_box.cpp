@@ -2,6 +2,7 @@
 
 #include "launcher/texts.h"
 #include "win32/ansi.h"
+#include "win32/fixed_text.h"
 #include "win32/system_error.h"
 
 namespace launcher {
@@ -20,6 +21,13 @@ void ShowFailure(std::string_view action, std::string_view path, DWORD error) {
   text.Append(L": ").Append(win32::SystemErrorText(error).view());
   const win32::WidePath caption = win32::AnsiToWide(kSetupCaption);
   ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void ShowDamagedFiles(std::string_view entry) {
+  win32::MessageText text(kFilesDamaged);
+  if (!entry.empty()) text.Append(": \"").Append(entry).Append('"');
+  text.Append(". ").Append(kDownloadAgain);
+  ShowMessage(text.view(), kSetupCaption, MB_OK);
 }
 
 }  // namespace launcher

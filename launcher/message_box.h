@@ -14,4 +14,8 @@ void ShowMessage(std::string_view text, std::string_view caption, UINT type);
 // path and the system's reason for `error`: Unable to ACTION "PATH": REASON.
 void ShowFailure(std::string_view action, std::string_view path, DWORD error);
 
+// The installation files are damaged: "ENTRY". Please download ... again. (The entry part is
+// left out when no entry was named.)
+void ShowDamagedFiles(std::string_view entry);
+
 }  // namespace launcher

@@ -9,10 +9,6 @@
 
 namespace launcher {
 
-namespace {
-constexpr WORD kPayloadResourceId = 10;
-}  // namespace
-
 void DeleteStagedArchive() {
   if (fileops::PathExists(kStagedArchiveName, fileops::kPlainFiles)) {
     fileops::DeleteMatchingFiles(kStagedArchiveName);
@@ -20,11 +16,14 @@ void DeleteStagedArchive() {
 }
 
 Payload LoadPayload(HINSTANCE module) {
-  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), MAKEINTRESOURCEA(10));
-  if (resource == nullptr) {
-    ShowMessage(kResourceNotFound, kSetupCaption, MB_OK);
-    return {};
-  }
+  const Payload payload = FindRcData(module, kPayloadResourceId);
+  if (!payload.found) ShowMessage(kResourceNotFound, kSetupCaption, MB_OK);
+  return payload;
+}
+
+Payload FindRcData(HINSTANCE module, WORD id) {
+  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
+  if (resource == nullptr) return {};
   // Under Win32 the loaded resource's handle is the address of its bytes, mapped with the
   // program's image for the whole run.
   const auto* bytes = static_cast<const std::uint8_t*>(::LoadResource(module, resource));

@@ -10,6 +10,9 @@
 
 namespace launcher {
 
+// RT_RCDATA 10, language 1033: the archive the installer carries.
+inline constexpr WORD kPayloadResourceId = 10;
+
 // Removes a staged archive left in the current folder. Only a plain file is seen: a hidden or
 // system one stays, and a read-only one cannot be deleted.
 void DeleteStagedArchive();
@@ -21,6 +24,9 @@ struct Payload {
   std::span<const std::uint8_t> bytes;
 };
 Payload LoadPayload(HINSTANCE module);
+
+// An RT_RCDATA resource of `module` with the integer id `id`, without a word when it is missing.
+Payload FindRcData(HINSTANCE module, WORD id);
 
 // Writes the payload to `stagedArchiveName` in one write straight from the resource's memory.
 // Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking

@@ -1,5 +1,7 @@
 // resedit: makes a variant of a built launcher with its payload resource (RT_RCDATA 10,
 // language 1033) replaced or removed, for the cases that need another payload than the build's.
+// The payload's digest (RT_RCDATA 11) goes with it: a variant is an installer whose payload was
+// put in by hand, which carries none.
 //
 //   resedit IN OUT --payload FILE
 //   resedit IN OUT --delete-payload
@@ -15,6 +17,7 @@
 namespace {
 
 constexpr WORD kPayloadId = 10;
+constexpr WORD kDigestId = 11;
 constexpr WORD kPayloadLanguage = 1033;
 
 // A resource type or name: an integer id or a string, kept past the enumeration callback.
@@ -56,9 +59,10 @@ BOOL CALLBACK AddType(HMODULE module, LPWSTR type, LONG_PTR param) {
   return TRUE;
 }
 
-bool IsPayload(const Resource& resource) {
+bool IsPayloadOrDigest(const Resource& resource) {
   return resource.type.name.empty() && resource.type.id == 10 && resource.name.name.empty() &&
-         resource.name.id == kPayloadId && resource.language == kPayloadLanguage;
+         (resource.name.id == kPayloadId || resource.name.id == kDigestId) &&
+         resource.language == kPayloadLanguage;
 }
 
 int Fail(const wchar_t* what, const wchar_t* path) {
@@ -107,12 +111,12 @@ int wmain(int argc, wchar_t** argv) {
   ::EnumResourceTypesW(source, AddType, reinterpret_cast<LONG_PTR>(&resources));
 
   // Wine's UpdateResourceW cannot remove a resource of the file (EndUpdateResourceW brings it
-  // back), so every resource is written anew except the payload.
+  // back), so every resource is written anew except the payload and its digest.
   HANDLE update = ::BeginUpdateResourceW(out, TRUE);
   if (update == nullptr) return Fail(L"cannot open resources of", out);
   bool ok = true;
   for (const Resource& resource : resources) {
-    if (IsPayload(resource)) continue;
+    if (IsPayloadOrDigest(resource)) continue;
     HRSRC found = ::FindResourceExW(source, resource.type.get(), resource.name.get(), resource.language);
     void* data = found ? ::LockResource(::LoadResource(source, found)) : nullptr;
     ok = ok && data != nullptr &&

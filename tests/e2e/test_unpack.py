@@ -152,6 +152,31 @@ class RunChecks(unittest.TestCase):
 # What lands in the product folder
 
 
+class DamagedArchive(RunChecks):
+    """An installer without a digest whose archive is cut inside setup.exe's stream (a download
+    cut short before digests): the damage is said naming that entry, the entry's partial file is
+    removed, and nothing is made of the rest: no shortcut, no notice, no start."""
+
+    @classmethod
+    def setUpClass(cls):
+        entries = eek.read_archive(harness.bench().payload.read_bytes())
+        setup = next(e for e in entries if eek.unpacked_name(e.stored_name) == "SETUP.EXE")
+        whole = eek.record2(b"first.txt", b"unpacked before the damage\r\n" * 40) + \
+            eek.record2(b"setup.exe", setup.data)
+        launcher = crafted_variant("unpack-damaged", whole[:len(whole) - len(setup.data) // 2])
+        cls.result = harness.bench().run_case("unpack-damaged", launcher=launcher)
+
+    def test_damage_said_naming_the_entry_and_nothing_made_of_the_files(self):
+        result = self.result
+        self.assertEqual(result.exit_code, 1, result.describe())
+        self.assertEqual([(b.caption, b.text) for b in result.boxes],
+                         [("Tarnby TarLoom64 Setup", 'The installation files are damaged: "SETUP.EXE". '
+                           "Please download Tarnby TarLoom64 Setup again.")], result.describe())
+        self.assertEqual(sorted(product_files(result)), ["FIRST.TXT"])
+        self.assertEqual([p for p in result.drive_c.rglob("*.lnk") if "Tarnby" in p.name], [])
+        self.assertEqual(result.setup_record(), {})
+
+
 class SamplePayload(RunChecks):
     """The real launcher with the payload it carries: every entry lands, byte for byte, under its
     upper-case name, and the nested archive is written as a file."""
