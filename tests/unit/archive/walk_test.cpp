@@ -10,6 +10,7 @@
 #include "archive/entry_name.h"
 #include "archive/memory_io.h"
 #include "archive/walk.h"
+#include "archive/walk_verdict.h"
 #include "test_support.h"
 
 namespace archive {
@@ -327,9 +328,50 @@ TEST(WalkDamage, FlakyReadsNeverMisbehave) {
   }
 }
 
+WalkVerdict Judge(const ByteVector& archive) {
+  MemorySource source(archive);
+  RecordingSink sink;
+  RecordingProgress progress;
+  WalkVerdict verdict;
+  WalkArchive(source, sink, progress, verdict);
+  return verdict;
+}
+
+TEST(WalkVerdicts, SoundOnlyWhenEndingAtTheEndAndNamingTheEntryCutOff) {
+  const std::vector<std::pair<std::string, ByteVector>> files = {
+      {"one.txt", Text(3000, 3)}, {"two.bin", {}}, {"three.txt", Text(700, 4)}};
+  const std::string_view names[] = {"ONE.TXT", "TWO.BIN", "THREE.TXT"};
+  ByteVector archive;
+  std::vector<std::size_t> ends;
+  for (const auto& [name, data] : files) {
+    AppendRecord(archive, Layout::kHeader10, name, EncodeEntry(data), static_cast<int64_t>(data.size()));
+    ends.push_back(archive.size());
+  }
+  for (std::size_t cut = 0; cut <= archive.size(); ++cut) {
+    const WalkVerdict verdict = Judge(ByteVector(archive.begin(), archive.begin() + static_cast<std::ptrdiff_t>(cut)));
+    const auto whole = static_cast<std::size_t>(std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= cut; }));
+    const bool boundary = cut == 0 || (whole > 0 && ends[whole - 1] == cut);
+    ASSERT_EQ(verdict.damaged(), !boundary) << cut;
+    // A cut past the name bytes of the next record names that record's entry.
+    const std::size_t start = whole == 0 ? 0 : ends[whole - 1];
+    if (!boundary && cut >= start + kLayout2HeaderSize + names[whole].size()) {
+      EXPECT_EQ(verdict.damagedEntry(), names[whole]) << cut;
+    }
+  }
+
+  // A stream the decoder cannot take whole (a literal run cut off inside its record) is
+  // damage too, though the records chain up to the end; the walk's first such entry is named.
+  const ByteVector refused = Layout2Record("bad.txt", Bytes({0x7F, 'a', 'b'}));
+  const WalkVerdict verdict = Judge(Pack(Layout::kHeader10, {{"ok.txt", Text(50, 1)}}) + refused +
+                                    Layout2Record("late.txt", Bytes({0x00, 'z'})));
+  EXPECT_EQ(verdict.end(), WalkEnd::kEndOfArchive);
+  EXPECT_TRUE(verdict.damaged());
+  EXPECT_EQ(verdict.damagedEntry(), "BAD.TXT");
+}
+
 TEST(WalkProgress, EveryChangeReportedOnceAndLayout1ReachesAHundred) {
   std::vector<std::pair<std::string, ByteVector>> files;
-  for (int k = 0; k < 6; ++k) files.push_back({"f" + std::to_string(k), Text(40000, 10 + k)});
+  for (int k = 0; k < 6; ++k) files.push_back({std::string(1, 'f').append(std::to_string(k)), Text(40000, 10 + k)});
   const Walked one = Walk(Pack(Layout::kHeader20, files));
   ASSERT_FALSE(one.reports.empty());
   EXPECT_EQ(one.reports.back(), 100);  // every byte of a layout-1 archive is counted
