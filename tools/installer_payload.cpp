@@ -7,9 +7,9 @@
 
 namespace tools {
 
-bool ReadInstallerPayload(std::span<const std::uint8_t> file, InstallerPayload& payload, std::string& error) {
+bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& payload, std::string& error) {
   pe::PeImage image;
-  if (!pe::ReadPeImage(file, image, error)) {
+  if (!pe::ReadPeImage(std::move(file), image, error)) {
     error = "not a 32-bit Windows program that can be read: " + error;
     return false;
   }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -25,7 +24,8 @@ struct InstallerPayload {
 // Reads the payload, and its digest record when there is one, out of the program image
 // `file`. False with one sentence in `error` for a file that is not a 32-bit Windows program
 // or cannot be read as one (see pe::ReadPeImage: never a read outside `file`, memory in
-// proportion to it), or that carries no payload resource.
-bool ReadInstallerPayload(std::span<const std::uint8_t> file, InstallerPayload& payload, std::string& error);
+// proportion to it), or that carries no payload resource. `file` is taken over and freed, so
+// that the file and its payload are held once each at most.
+bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& payload, std::string& error);
 
 }  // namespace tools

@@ -115,7 +115,7 @@ class ArchiveInput {
       if (!ReadInputFile(path, bytes, error)) return Refuse(error);
       if (pe::HasPeSignature(bytes)) {
         installer_ = true;
-        if (!ReadInstallerPayload(bytes, payload_, error)) return Refuse(path + ": " + error);
+        if (!ReadInstallerPayload(std::move(bytes), payload_, error)) return Refuse(path + ": " + error);
         memory_.emplace(payload_.archive);
         return true;
       }

@@ -40,7 +40,8 @@ bool HasPeSignature(std::span<const std::uint8_t> bytes) {
   return Fits(bytes.size(), peAt, kPeSignatureSize) && Get32(bytes, peAt) == kPeSignature;
 }
 
-bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::string& error) {
+// Everything but `file`.
+bool ReadParts(std::span<const std::uint8_t> bytes, PeImage& image, std::string& error) {
   image = PeImage{};
   const std::size_t size = bytes.size();
   if (size < kDosHeaderSize || bytes[0] != 'M' || bytes[1] != 'Z')
@@ -106,7 +107,18 @@ bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::strin
   if (image.directories.size() > kResourceDirectory && image.directories[kResourceDirectory].rva != 0 &&
       !ReadResources(bytes, image, error))
     return false;
+  return true;
+}
+
+bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::string& error) {
+  if (!ReadParts(bytes, image, error)) return false;
   image.file.assign(bytes.begin(), bytes.end());
+  return true;
+}
+
+bool ReadPeImage(std::vector<std::uint8_t>&& bytes, PeImage& image, std::string& error) {
+  if (!ReadParts(bytes, image, error)) return false;
+  image.file = std::move(bytes);
   return true;
 }
 

@@ -99,6 +99,9 @@ bool HasPeSignature(std::span<const std::uint8_t> bytes);
 // one. Memory: the file, once more in `file`, and the resources.
 bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::string& error);
 
+// The same, taking `bytes` over as `file` (when read) rather than copying them.
+bool ReadPeImage(std::vector<std::uint8_t>&& bytes, PeImage& image, std::string& error);
+
 // Replaces the resource with the same type, name and language in `resources`, or appends it.
 void PutResource(std::vector<Resource>& resources, Resource resource);
 
