@@ -36,15 +36,16 @@ void CheckVersionInfo(std::span<const std::uint8_t> bytes) {
 // What reading a resource copies out of the file: its data and its two names.
 std::uint64_t CopiedBytes(const std::vector<pe::Resource>& resources) {
   std::uint64_t total = 0;
-  for (const pe::Resource& r : resources) total += r.data.size() + 2 * (r.type.name.size() + r.name.name.size());
+  for (const pe::Resource& r : resources)
+    total += r.data.size() + 2 * (r.type.name.size() + r.name.name.size());
   return total;
 }
 
 void SortResources(std::vector<pe::Resource>& resources) {
   std::sort(resources.begin(), resources.end(), [](const pe::Resource& a, const pe::Resource& b) {
     return std::tie(a.type.isName, a.type.name, a.type.number, a.name.isName, a.name.name, a.name.number,
-                    a.language) < std::tie(b.type.isName, b.type.name, b.type.number, b.name.isName, b.name.name,
-                                           b.name.number, b.language);
+                    a.language) < std::tie(b.type.isName, b.type.name, b.type.number, b.name.isName,
+                                           b.name.name, b.name.number, b.language);
   });
 }
 
@@ -76,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(out.size() <= 5 * std::uint64_t{size} + 0x10000 + 0x1000);
   FUZZ_CHECK(pe::PeChecksum(out, image.checksumOffset) ==
              (out[image.checksumOffset] | out[image.checksumOffset + 1] << 8 |
-              out[image.checksumOffset + 2] << 16 | static_cast<std::uint32_t>(out[image.checksumOffset + 3]) << 24));
+              out[image.checksumOffset + 2] << 16 |
+              static_cast<std::uint32_t>(out[image.checksumOffset + 3]) << 24));
   pe::PeImage back;
   FUZZ_CHECK(pe::ReadPeImage(out, back, error));
   SortResources(image.resources);

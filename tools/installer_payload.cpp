@@ -13,7 +13,8 @@ bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& pa
     error = "not a 32-bit Windows program that can be read: " + error;
     return false;
   }
-  const pe::Resource* archive = pe::FindResource(image.resources, pe::kResourceTypeRcData, kPayloadId, kEnglishUs);
+  const pe::Resource* archive =
+      pe::FindResource(image.resources, pe::kResourceTypeRcData, kPayloadId, kEnglishUs);
   if (archive == nullptr) {
     error = "no payload: no payload resource (RT_RCDATA 10, English), so not an installer of ours";
     return false;

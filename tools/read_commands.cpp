@@ -120,7 +120,8 @@ class ArchiveInput {
         return true;
       }
     }
-    if (file_.TooLarge()) return Refuse(path + " is larger than 2147483647 bytes, the most an archive can hold");
+    if (file_.TooLarge())
+      return Refuse(path + " is larger than 2147483647 bytes, the most an archive can hold");
     file_.Seek(0);
     return true;
   }
@@ -216,8 +217,9 @@ int VerifyArchive(const std::string& path) {
   if (!input.Open(path)) return 1;
   ByteSource& source = input.source();
   if (source.Length() == 0) {
-    ReportError(input.installer() ? "no payload in " + path + ": its payload resource is empty (a launcher, not an installer)"
-                                  : "no payload in " + path + ": the archive is empty");
+    const char* why = input.installer() ? "its payload resource is empty (a launcher, not an installer)"
+                                        : "the archive is empty";
+    ReportError("no payload in " + path + ": " + why);
     return 1;
   }
   if (!input.installer()) {
@@ -237,7 +239,8 @@ int VerifyArchive(const std::string& path) {
     return 1;
   }
   std::printf("%s: sound: %d %s, %" PRId64 " bytes unpacked%s\n", path.c_str(), findings.entries,
-              findings.entries == 1 ? "entry" : "entries", findings.unpacked, input.installer() && input.payload().hasDigest ? ", payload digest matches" : "");
+              findings.entries == 1 ? "entry" : "entries", findings.unpacked,
+              input.installer() && input.payload().hasDigest ? ", payload digest matches" : "");
   return 0;
 }
 

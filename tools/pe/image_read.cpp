@@ -23,12 +23,12 @@ std::string Hex(std::uint32_t value) {
 
 // Why Windows would not load an image of these alignments, or nothing.
 std::string AlignmentProblem(std::uint32_t fileAlignment, std::uint32_t sectionAlignment) {
-  if (!IsPowerOfTwo(sectionAlignment)) return "the section alignment (" + Hex(sectionAlignment) + ") is not a power of two";
+  if (!IsPowerOfTwo(sectionAlignment))
+    return "the section alignment (" + Hex(sectionAlignment) + ") is not a power of two";
   if (!IsPowerOfTwo(fileAlignment) || fileAlignment < kSmallestFileAlignment ||
       fileAlignment > kLargestFileAlignment || fileAlignment > sectionAlignment)
-    return "the file alignment (" + Hex(fileAlignment) +
-           ") is not one Windows loads: a power of two from 512 to 64 KiB, not above the section alignment (" +
-           Hex(sectionAlignment) + ")";
+    return "the file alignment (" + Hex(fileAlignment) + ") is not one Windows loads: a power of two "
+           "from 512 to 64 KiB, not above the section alignment (" + Hex(sectionAlignment) + ")";
   return {};
 }
 

@@ -115,11 +115,13 @@ std::vector<std::uint8_t> WriteWithResources(const PeImage& image, const std::ve
   Put32(out, resourceEntry + kSecVirtualSize, static_cast<std::uint32_t>(layout.size));
   Put32(out, resourceEntry + kSecRawSize, static_cast<std::uint32_t>(resourceRawSize));
   const std::size_t directories = image.optionalHeaderOffset + kOptDirectories;
-  Put32(out, directories + kResourceDirectory * kDirectoryEntrySize + 4, static_cast<std::uint32_t>(layout.size));
+  Put32(out, directories + kResourceDirectory * kDirectoryEntrySize + 4,
+        static_cast<std::uint32_t>(layout.size));
   if (hasRelocations) {
     const auto from = image.file.begin() + relocations.rawPointer;
     if (relocations.rawSize != 0)
-      std::copy(from, from + relocations.rawSize, out.begin() + static_cast<std::ptrdiff_t>(relocationsRawPointer));
+      std::copy(from, from + relocations.rawSize,
+                out.begin() + static_cast<std::ptrdiff_t>(relocationsRawPointer));
     const std::size_t relocationEntry = resourceEntry + kSectionHeaderSize;
     Put32(out, relocationEntry + kSecVirtualAddress, static_cast<std::uint32_t>(relocationsRva));
     if (relocations.rawSize != 0)

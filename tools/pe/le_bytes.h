@@ -28,7 +28,8 @@ inline std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t at) 
 }
 
 inline std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16;
+  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2))
+                                                            << 16;
 }
 
 inline void Put16(std::span<std::uint8_t> bytes, std::size_t at, std::uint32_t value) {

@@ -118,7 +118,8 @@ bool ReadData(TreeWalk& walk, std::size_t entryAt, Resource& resource, std::stri
   // Empty data needs no file bytes, so it may point into a section that has none.
   std::size_t dataAt = 0;
   if (size == 0 ? !IsMapped(walk.sections, rva) : !RvaToOffset(walk.sections, rva, size, dataAt))
-    return Fail(error, "the data of " + Describe(resource) + " lies outside the sections" + (size != 0 ? "' bytes" : ""));
+    return Fail(error, "the data of " + Describe(resource) + " lies outside the sections" +
+                           (size != 0 ? "' bytes" : ""));
   const std::uint64_t copied = kResEntrySize + kResDataEntrySize + std::uint64_t{size} +
                                2 * (resource.type.name.size() + resource.name.name.size());
   if (!Charge(walk, copied, error)) return false;

@@ -143,13 +143,15 @@ void WriteResources(const ResourceLayout& layout, std::uint32_t sectionRva, std:
   PutDirectory(out, 0, namedTypes, types.size() - namedTypes);
   std::size_t typeEntry = kResDirectorySize;
   for (const TypeNode& type : types) {
-    PutIdEntry(out, typeEntry, *type.type, type.nameAt, kResHighBit | static_cast<std::uint32_t>(type.directoryAt));
+    PutIdEntry(out, typeEntry, *type.type, type.nameAt,
+               kResHighBit | static_cast<std::uint32_t>(type.directoryAt));
     typeEntry += kResEntrySize;
     const std::size_t named = CountNamed(type.names, NameIsNamed);
     PutDirectory(out, type.directoryAt, named, type.names.size() - named);
     std::size_t nameEntry = type.directoryAt + kResDirectorySize;
     for (const NameNode& name : type.names) {
-      PutIdEntry(out, nameEntry, *name.name, name.nameAt, kResHighBit | static_cast<std::uint32_t>(name.directoryAt));
+      PutIdEntry(out, nameEntry, *name.name, name.nameAt,
+                 kResHighBit | static_cast<std::uint32_t>(name.directoryAt));
       nameEntry += kResEntrySize;
       PutDirectory(out, name.directoryAt, 0, name.languages.size());
       std::size_t languageEntry = name.directoryAt + kResDirectorySize;

@@ -353,7 +353,9 @@ class Installers : public Eekpack {
     SpitBytes("stub.exe", Stub({}));
     const Result made = Run({"installer", "made.exe", "payload", "--stub", "stub.exe"});
     ASSERT_EQ(made.status, 0) << made.err;
-    ASSERT_EQ(Run({"create", "expected.eek", "payload/data.bin", "payload/readme.txt", "payload/setup.exe"}).status, 0);
+    const Result created =
+        Run({"create", "expected.eek", "payload/data.bin", "payload/readme.txt", "payload/setup.exe"});
+    ASSERT_EQ(created.status, 0) << created.err;
     const std::string text = Slurp(Path("made.exe"));
     installer_.assign(text.begin(), text.end());
     const std::string archive = Slurp(Path("expected.eek"));
@@ -367,11 +369,11 @@ class Installers : public Eekpack {
     std::string error;
     EXPECT_TRUE(pe::ReadPeImage(installer_, image, error)) << error;
     std::erase_if(image.resources, [](const pe::Resource& r) { return IsRcData(r, 11); });
-    pe::PutResource(image.resources, test_image::Make(pe::ResourceId::Number(10),
-                                                         pe::ResourceId::Number(10), 1033, payload));
-    if (digest != nullptr)
-      pe::PutResource(image.resources, test_image::Make(pe::ResourceId::Number(10),
-                                                           pe::ResourceId::Number(11), 1033, *digest));
+    const auto rcData = [](std::uint16_t id, const ByteVector& data) {
+      return test_image::Make(pe::ResourceId::Number(10), pe::ResourceId::Number(id), 1033, data);
+    };
+    pe::PutResource(image.resources, rcData(10, payload));
+    if (digest != nullptr) pe::PutResource(image.resources, rcData(11, *digest));
     ByteVector out = pe::WriteWithResources(image, image.resources, error);
     EXPECT_FALSE(out.empty()) << error;
     return out;
@@ -466,7 +468,8 @@ TEST_F(Installers, VerifyNamesWhatIsWrongInOneLine) {
   // The changed byte escapes the walk: list and extract take the archive as sound.
   EXPECT_EQ(Run({"list", "changed.exe"}).status, 0);
   for (const std::string file : {"cut-matching.exe", "no-payload.exe"}) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"list", file}, {"extract", file, "out"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", file}, {"extract", file, "out"}}) {
       const Result result = Run(args);
       EXPECT_EQ(result.status, 1) << args[0] << " " << file;
       EXPECT_EQ(Lines(result.err), 1) << args[0] << " " << file << ": " << result.err;
@@ -534,7 +537,8 @@ TEST_F(Installers, CraftedStubsAreRefusedInOneLineWithinTheirScale) {
       const Result result = Run(args);
       EXPECT_EQ(result.status, 1) << args[0] << " " << c.name << ": " << result.err;
       EXPECT_EQ(Lines(result.err), 1) << args[0] << " " << c.name << ": " << result.err;
-      EXPECT_NE(result.err.find(c.words), std::string::npos) << args[0] << " " << c.name << ": " << result.err;
+      EXPECT_NE(result.err.find(c.words), std::string::npos)
+          << args[0] << " " << c.name << ": " << result.err;
     }
     EXPECT_FALSE(fs::exists(Path("out.exe"))) << c.name;
     EXPECT_FALSE(fs::exists(Path("out"))) << c.name;
@@ -552,8 +556,8 @@ TEST_F(Installers, EmptyPayloadInASectionWithoutRawDataIsRead) {
   std::size_t entry = 0;
   for (std::size_t at = test_image::kResourceRaw; at + 12 <= bytes.size(); ++at) {
     const std::uint32_t rva = Get32(bytes, at);
-    if (rva >= test_image::kResourceRva && rva < test_image::kResourceRva + 0x1000 && Get32(bytes, at + 4) == 0 &&
-        Get32(bytes, at + 8) == 1252) {
+    if (rva >= test_image::kResourceRva && rva < test_image::kResourceRva + 0x1000 &&
+        Get32(bytes, at + 4) == 0 && Get32(bytes, at + 8) == 1252) {
       entry = at;
       break;
     }
