@@ -436,6 +436,9 @@ TEST_F(Installers, VerifyNamesWhatIsWrongInOneLine) {
   SpitBytes("cut.eek", cut);
   ByteVector shortFile(installer_.begin(), installer_.end() - 100);
   SpitBytes("short.exe", shortFile);
+  // A layout-1 archive starts with its first name: "MZ" alone does not make a program.
+  Spit(Path("MZ.TXT"), "not a program");
+  ASSERT_EQ(Run({"create", "--layout", "1", "mz.eek", "MZ.TXT"}).status, 0);
 
   struct Case {
     std::string file;
@@ -453,6 +456,7 @@ TEST_F(Installers, VerifyNamesWhatIsWrongInOneLine) {
       {"cut.eek", 1, "damaged archive"},
       {"no-digest.exe", 0, "no payload digest"},
       {"expected.eek", 0, "no payload digest"},
+      {"mz.eek", 0, "a bare archive"},
   };
   for (const Case& c : cases) {
     const Result result = Run({"verify", c.file});
