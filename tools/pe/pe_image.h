@@ -90,9 +90,9 @@ bool HasPeSignature(std::span<const std::uint8_t> bytes);
 // Every offset and size in the file is checked before it is used: a damaged, cut or foreign
 // file gives false and a sentence in `error` (never a read outside `bytes`), and `image` is
 // then unspecified. Refused as damaged, besides what the layout itself forbids: a section
-// whose bytes pass the end of the file; alignments Windows does not load (the section
+// whose bytes pass the end of the file; alignments Windows does not load (it wants the section
 // alignment a power of two, the file alignment a power of two from 512 to 64 KiB and not above
-// it); a resource directory reached twice, a resource id above 65535, a named language; and
+// the section alignment); a resource directory reached twice, a resource id above 65535, a named language; and
 // resources whose entries, names and data copied out come to more than the file (blocks used
 // over and over), so that reading costs memory in proportion to the file whatever its tree.
 // A section without file bytes (raw size 0) holds no resource data; empty data may point into
