@@ -32,6 +32,12 @@ void UpperCase1252(char* text, std::size_t length);
 // TrimEntryName, then UpperCase1252: the name as the launcher writes it on a Western system.
 EntryName CleanEntryName(std::string_view stored, Layout layout);
 
+// The longest entry name the launcher can install. It writes each entry to
+// "C:\Tarnby Setup\TarLoom64\NAME" on the system drive through a MAX_PATH buffer (259 bytes
+// and a NUL): 259 - 2 for the drive - 23 for the product folder - 1 for the separator. The
+// packer refuses longer names; the launcher checks its folder names against this number.
+inline constexpr std::size_t kLongestInstalledName = 233;
+
 // True when `name` can only mean a file directly inside the destination folder: not empty;
 // no "\", "/" or ":" (no folder part, no drive, no stream); not "." or ".."; no control
 // character (0x00-0x1F, 0x7F) and none of < > " | ? *; not ending in "." or " " (Windows

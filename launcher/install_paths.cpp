@@ -1,8 +1,13 @@
 #include "launcher/install_paths.h"
 
+#include "archive/entry_name.h"
 #include "launcher/texts.h"
 
 namespace launcher {
+
+// The packer refuses entry names longer than the archive's limit; that limit must be what this
+// folder leaves of MAX_PATH (260 with the NUL), or names would be refused or cut wrongly.
+static_assert(kDefaultDrive.size() + kProductFolderName.size() + 1 + archive::kLongestInstalledName + 1 == 260);
 
 PathText DrivePrefixFromWindowsFolder(std::string_view windowsFolder) {
   const std::size_t nul = windowsFolder.find('\0');

@@ -33,12 +33,23 @@ struct InstallerOptions {
 // 2 GiB.
 int MakeInstaller(const InstallerOptions& options);
 
+// List, extract and verify take a bare archive or an installer (a file that starts as a
+// Windows program does, whatever its name), whose payload resource they read without running
+// it. A file that cannot be read as a program, or carries no payload, is refused in one line.
+
 // Prints the layout, then one line per entry: name, compressed size, decoded size.
 int ListArchive(const std::string& archive);
 
 // Unpacks ARCHIVE into `folder` with the launcher's walk: upper-case names, entries whose name
 // is not a plain file name skipped.
 int ExtractArchive(const std::string& archive, const std::string& folder);
+
+// Checks an installer's payload against its digest record, then walks the archive: 0 with a
+// line on stdout when the digest matches and the walk ends exactly at the archive's end with
+// every entry whole; 1 with one line naming the first problem (no payload, a damaged digest
+// record, a digest mismatch, a damaged archive). An installer without a digest record, or a
+// bare archive, is said to be one on stdout and judged by its walk alone.
+int VerifyArchive(const std::string& archive);
 
 // Prints "eekpack: error: MESSAGE" on stderr.
 void ReportError(const std::string& message);

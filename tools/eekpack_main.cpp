@@ -1,6 +1,8 @@
-// eekpack: makes, lists and unpacks .eek archives.
+// eekpack: makes .eek archives and installers, lists, unpacks and verifies them.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,9 @@ constexpr const char* kUsage =
     "       eekpack installer OUT.exe FOLDER [--stub LAUNCHER.exe] [--jobs N]\n"
     "               [--set-version-string NAME VALUE]... [--set-file-version A.B.C.D]\n"
     "               [--set-product-version A.B.C.D]\n"
-    "       eekpack list ARCHIVE\n"
-    "       eekpack extract ARCHIVE [DIR]\n"
+    "       eekpack list ARCHIVE|INSTALLER.exe\n"
+    "       eekpack extract ARCHIVE|INSTALLER.exe [DIR]\n"
+    "       eekpack verify ARCHIVE|INSTALLER.exe\n"
     "\n"
     "create   packs the FILEs into ARCHIVE, each entry named by its file's base name and\n"
     "         compressed to the smallest stream the format allows. Layout 2 (10-byte\n"
@@ -30,9 +33,15 @@ constexpr const char* kUsage =
     "         TarLoom64Setup.exe beside eekpack, else ../../windows/bin/TarLoom64Setup.exe\n"
     "         from eekpack's folder (the build tree's). Sign OUT.exe afterwards: a signed\n"
     "         launcher is refused, since the payload would break its signature.\n"
+    "         The installer carries the archive's digest (length and CRC-32) beside it.\n"
     "list     prints the layout, then per entry: name, compressed size, decoded size.\n"
     "extract  unpacks ARCHIVE into DIR (default: the current folder) as the launcher does:\n"
     "         upper-case names; entries whose name is not a plain file name are skipped.\n"
+    "verify   checks an installer's payload against its digest, then that the archive is\n"
+    "         whole: every record and stream sound, the last ending at the archive's end.\n"
+    "         A bare archive, or an installer without a digest, is judged by the walk alone.\n"
+    "list, extract and verify read an installer's payload out of the program (a file that\n"
+    "starts with \"MZ\" and a PE header, whatever its name) without running it.\n"
     "\n"
     "Exit status: 0 on success, 1 on a problem with the files or the archive, 2 on a usage\n"
     "error. A progress bar is drawn on stderr when it is a terminal.\n";
@@ -151,9 +160,7 @@ int Installer(const std::vector<std::string>& args) {
   return tools::MakeInstaller(options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return UsageError("no command");
   const std::string command = args[0];
@@ -178,7 +185,26 @@ int main(int argc, char** argv) {
     if (args.empty() || args.size() > 2) return UsageError("extract needs an ARCHIVE and at most one DIR");
     return tools::ExtractArchive(args[0], args.size() == 2 ? args[1] : ".");
   }
+  if (command == "verify") {
+    if (args.size() != 1) return UsageError("verify needs exactly one ARCHIVE or INSTALLER.exe");
+    return tools::VerifyArchive(args[0]);
+  }
   return UsageError("unknown command \"" + command + "\"");
+}
+
+}  // namespace
+
+// What escapes a command (memory that cannot be had, a library's exception) is said in one line
+// like any other failure, never an abort.
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    tools::ReportError("out of memory");
+  } catch (const std::exception& failure) {
+    tools::ReportError(failure.what());
+  }
+  return 1;
 }
 
 namespace tools {

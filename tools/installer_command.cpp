@@ -4,31 +4,21 @@
 #include <vector>
 
 #include "archive/entry_name.h"
+#include "archive/payload_digest.h"
 #include "tools/commands.h"
 #include "tools/files.h"
+#include "tools/installer_payload.h"
 #include "tools/pack_files.h"
-#include "tools/pe_image.h"
-#include "tools/version_info.h"
+#include "tools/pe/pe_image.h"
+#include "tools/pe/version_info.h"
 
 namespace tools {
 
+using namespace pe;
+
 namespace {
 
-constexpr std::uint16_t kPayloadId = 10;
-constexpr std::uint16_t kEnglishUs = 1033;
-constexpr std::uint16_t kVersionId = 1;
 constexpr std::int64_t kLargestArchive = 0x7FFFFFFF;  // the format's offsets are signed 32-bit
-
-const Resource* FindResource(const std::vector<Resource>& resources, std::uint16_t type,
-                             std::uint16_t name, std::uint16_t language) {
-  for (const Resource& resource : resources) {
-    if (resource.type == ResourceId::Number(type) && resource.name == ResourceId::Number(name) &&
-        resource.language == language) {
-      return &resource;
-    }
-  }
-  return nullptr;
-}
 
 // Why the launcher image `stub` cannot take a payload, or nothing.
 std::string StubProblem(const std::string& path, const PeImage& stub) {
@@ -125,12 +115,14 @@ bool ChangeVersion(const InstallerOptions& options, std::vector<Resource>& resou
 
 bool MakeInstaller(const InstallerOptions& options, std::vector<std::uint8_t>& installer,
                    std::string& error) {
-  std::vector<std::uint8_t> stubBytes;
   PeImage stub;
-  if (!ReadInputFile(options.stub, stubBytes, error)) return false;
-  if (!ReadPeImage(stubBytes, stub, error)) {
-    error = options.stub + " is not a 32-bit Windows program: " + error;
-    return false;
+  {
+    std::vector<std::uint8_t> stubBytes;
+    if (!ReadInputFile(options.stub, stubBytes, error)) return false;
+    if (!ReadPeImage(stubBytes, stub, error)) {
+      error = options.stub + " is not a 32-bit Windows program: " + error;
+      return false;
+    }
   }
   if (error = StubProblem(options.stub, stub); !error.empty()) return false;
 
@@ -146,17 +138,28 @@ bool MakeInstaller(const InstallerOptions& options, std::vector<std::uint8_t>& i
     return false;
   }
 
-  std::vector<Resource> resources = stub.resources;
+  std::vector<Resource> resources = std::move(stub.resources);
   if (!ChangeVersion(options, resources, error)) return false;
-  std::vector<std::uint8_t> archive;
-  if (!PackFiles(files, archive::Layout::kHeader10, options.jobs, archive, error)) return false;
-  if (static_cast<std::int64_t>(archive.size()) > kLargestArchive) {
+  std::vector<std::uint8_t> packed;
+  if (!PackFiles(files, archive::Layout::kHeader10, options.jobs, packed, error)) return false;
+  if (static_cast<std::int64_t>(packed.size()) > kLargestArchive) {
     error = "the archive would pass 2147483647 bytes, the most the format can hold";
     return false;
   }
-  Resource payload = *FindResource(resources, kResourceTypeRcData, kPayloadId, kEnglishUs);
-  payload.data = std::move(archive);
-  PutResource(resources, std::move(payload));
+  // The digest beside the payload, so that the launcher (and `eekpack verify`) can tell a cut
+  // or changed download from the archive that was packed.
+  Resource digest;
+  digest.type = ResourceId::Number(kResourceTypeRcData);
+  digest.name = ResourceId::Number(archive::kDigestResourceId);
+  digest.language = kEnglishUs;
+  std::uint8_t record[archive::kDigestRecordSize];
+  archive::WriteDigestRecord(archive::DigestOf(packed), record);
+  digest.data.assign(std::begin(record), std::end(record));
+  PutResource(resources, std::move(digest));
+  // Moved, not copied: the archive is the bulk of what this command holds.
+  const Resource* slot = FindResource(resources, kResourceTypeRcData, kPayloadId, kEnglishUs);
+  for (Resource& resource : resources)
+    if (&resource == slot) resource.data = std::move(packed);
 
   installer = WriteWithResources(stub, resources, error);
   if (installer.empty()) {

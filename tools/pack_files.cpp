@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "archive/entry_name.h"
-#include "launcher/texts.h"
 #include "tools/archive_writer.h"
 #include "tools/encoder.h"
 #include "tools/files.h"
@@ -17,13 +16,6 @@ namespace tools {
 using namespace archive;
 
 namespace {
-
-// The launcher writes each entry to "C:\Tarnby Setup\TarLoom64\NAME" through a MAX_PATH
-// buffer (259 bytes and a NUL): a longer name could not be installed.
-constexpr std::size_t kMaxPath = 260;
-constexpr std::size_t kLongestInstalledName =
-    kMaxPath - 1 - launcher::kDefaultDrive.size() - launcher::kProductFolderName.size() - 1;
-static_assert(kLongestInstalledName == 233);
 
 // On Windows a backslash separates folders too; elsewhere it is a byte of the name, and refused.
 std::string BaseName(const std::string& path) { return path.substr(NameStart(path)); }
@@ -38,8 +30,7 @@ std::string NameProblem(const std::string& name, Layout layout) {
   }
   if (name.size() > kLongestInstalledName) {
     return "name too long to install (" + std::to_string(kLongestInstalledName) +
-           " bytes at most, so that " + std::string(launcher::kDefaultDrive) +
-           std::string(launcher::kProductFolderName) + "\\NAME fits MAX_PATH): " + name;
+           " bytes at most, so that the path it is installed to fits MAX_PATH): " + name;
   }
   // The reader trims blanks, so the entry would come out under another name.
   if (!name.empty() && (name.front() == ' ' || name.back() == ' '))
@@ -157,17 +148,24 @@ bool PackFiles(const std::vector<std::string>& files, Layout layout, unsigned jo
       return false;
     }
   }
-  std::vector<std::uint8_t> packed;
+  // Straight into `archive`, reserved at once: each stream is freed as its record is added, so
+  // the streams and the archive are never held twice over.
+  // (Past the format's 2 GiB AppendRecord refuses anyway: nothing is reserved for that.)
+  const std::size_t kept = archive.size();
+  std::uint64_t bound = kept;
+  for (std::size_t k = 0; k < files.size(); ++k)
+    bound += std::uint64_t{kLayout1HeaderSize} + BaseName(files[k]).size() + encoded[k].stream.size();
+  if (bound <= static_cast<std::uint64_t>(INT32_MAX)) archive.reserve(static_cast<std::size_t>(bound));
   for (std::size_t k = 0; k < files.size(); ++k) {
     const RecordError added =
-        AppendRecord(packed, layout, BaseName(files[k]), encoded[k].stream, encoded[k].decodedSize);
+        AppendRecord(archive, layout, BaseName(files[k]), encoded[k].stream, encoded[k].decodedSize);
     if (added != RecordError::kNone) {
+      archive.resize(kept);
       error = RecordProblem(added, files[k]);
       return false;
     }
     std::vector<std::uint8_t>().swap(encoded[k].stream);
   }
-  archive.insert(archive.end(), packed.begin(), packed.end());
   return true;
 }
 

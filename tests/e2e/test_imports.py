@@ -4,6 +4,7 @@ from its own folder (so nobody can plant one beside the download), carrying the 
 
 import struct
 import unittest
+import zlib
 
 import pefile
 
@@ -105,10 +106,12 @@ class LauncherFile(unittest.TestCase):
                 self.assertTrue(name in XP_EXPORTS.get(dll, set()),
                                 f"{dll}!{name} is not known to be in Windows XP")
 
-    def test_payload_is_rcdata_10_in_english_and_equals_the_archive(self):
+    def test_payload_is_rcdata_10_in_english_equals_the_archive_and_has_its_digest_beside_it(self):
         payload = resource(self.pe, RT_RCDATA, 10)
         self.assertEqual(list(payload), [ENGLISH_US])
         self.assertEqual(payload[ENGLISH_US], self.payload)
+        digest = resource(self.pe, RT_RCDATA, 11)
+        self.assertEqual(digest, {ENGLISH_US: b"EKD1" + struct.pack("<II", len(self.payload), zlib.crc32(self.payload))})
 
     def test_manifest_runs_it_as_the_invoker_on_windows_7_to_11_with_common_controls_6(self):
         manifest = resource(self.pe, RT_MANIFEST, 1)

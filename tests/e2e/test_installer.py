@@ -5,8 +5,10 @@ throwaway certificate authority, then running the signed installer under Wine.""
 import os
 import random
 import shutil
+import struct
 import subprocess
 import unittest
+import zlib
 from pathlib import Path
 
 import pefile
@@ -77,13 +79,15 @@ class InstallerFile(unittest.TestCase):
                            "--set-version-string", "Comments", "caf\u00e9",
                            "--set-file-version", "2.3.4.5", "--set-product-version", "2.3.0.0")
 
-    def test_payload_is_the_folders_archive_in_name_order_and_the_rest_is_the_stubs(self):
+    def test_payload_is_the_folders_archive_in_name_order_with_its_digest_and_the_rest_is_the_stubs(self):
         self.assertEqual(self.made.returncode, 0, self.made.stderr)
         archive = self.work.root / "expected.eek"
         names = sorted(self.files)
         self.assertEqual(eekpack("create", archive, *(self.folder / n for n in names)).returncode, 0)
         made, original = resources(self.installer), resources(stub())
-        self.assertEqual(made.pop((RT_RCDATA, 10, 1033)), archive.read_bytes())
+        payload = archive.read_bytes()
+        self.assertEqual(made.pop((RT_RCDATA, 10, 1033)), payload)
+        self.assertEqual(made.pop((RT_RCDATA, 11, 1033)), b"EKD1" + struct.pack("<II", len(payload), zlib.crc32(payload)))
         self.assertEqual(original.pop((RT_RCDATA, 10, 1033)), b"")
         made.pop((RT_VERSION, 1, 1033))
         original.pop((RT_VERSION, 1, 1033))
@@ -220,6 +224,8 @@ class WindowsPacker(unittest.TestCase):
         cls.created = wine("create", "--jobs", "3", win(root / "windows.eek"),
                            *(win(cls.folder / n) for n in names))
         cls.extracted = wine("extract", win(root / "linux.eek"), win(root / "windows-out"))
+        cls.verified = wine("verify", win(root / "linux.exe"))
+        cls.listed = (eekpack("list", root / "linux.exe"), wine("list", win(root / "linux.exe")))
         # Refusals: an input that is not there, an archive whose name a folder has.
         (root / "taken").mkdir()
         missing = win(cls.folder / "missing.txt")
@@ -242,6 +248,14 @@ class WindowsPacker(unittest.TestCase):
         self.assertEqual(self.created.returncode, 0, self.created.stderr)
         self.assertEqual((self.work.root / "windows.eek").read_bytes(),
                          (self.work.root / "linux.eek").read_bytes())
+
+    def test_verify_and_list_read_the_installers_payload_as_on_linux(self):
+        self.assertEqual(self.verified.returncode, 0, self.verified.stderr)
+        self.assertIn(b"payload digest matches", self.verified.stdout)
+        linux, windows = self.listed
+        self.assertEqual(linux.returncode, 0, linux.stderr)
+        self.assertEqual(windows.returncode, 0, windows.stderr)
+        self.assertEqual(windows.stdout.replace(b"\r\n", b"\n"), linux.stdout)
 
     def test_extract_gives_the_linux_files_replacing_a_read_only_file_and_a_link(self):
         self.assertEqual(self.linux_extracted.returncode, 0, self.linux_extracted.stderr)

@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/payload_digest.h"
+#include "tests/unit/tools/test_image.h"
 #include "tools/archive_writer.h"
+#include "tools/pe/pe_image.h"
 
 namespace {
 
@@ -54,9 +57,10 @@ class Eekpack : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs eekpack in the scratch folder.
+  // Runs eekpack in the scratch folder, held to 1 GiB of address space: a runaway allocation
+  // fails the run, not the machine.
   Result Run(const std::vector<std::string>& args) {
-    std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(EEKPACK_PATH);
+    std::string command = "cd " + Quote(dir_.string()) + " && ulimit -v 1048576 && " + Quote(EEKPACK_PATH);
     for (const auto& a : args) command += " " + Quote(a);
     command += " >out.txt 2>err.txt";
     Result result;
@@ -70,6 +74,10 @@ class Eekpack : public ::testing::Test {
   }
 
   fs::path Path(const std::string& name) const { return dir_ / name; }
+
+  void SpitBytes(const std::string& name, const ByteVector& bytes) {
+    Spit(Path(name), std::string(bytes.begin(), bytes.end()));
+  }
 
   std::string Binary(std::size_t size, std::uint32_t seed) {
     std::mt19937 rng(seed);
@@ -310,6 +318,264 @@ TEST_F(Eekpack, UsageMistakesAndHelp) {
   EXPECT_EQ(Run({"create", "x.eek", "y", "--jobs"}).status, 2);
   EXPECT_EQ(Run({"list"}).status, 2);
   EXPECT_EQ(Run({"extract", "a", "b", "c"}).status, 2);
+}
+
+// ---- Installers: made from a folder, looked into without running them, and crafted stubs ----
+
+using test_image::Get32;
+using test_image::Put32;
+
+// The test image as a launcher stub whose payload resource (RT_RCDATA 10, 1033) holds `payload`.
+ByteVector Stub(const ByteVector& payload) {
+  std::vector<pe::Resource> resources = test_image::kResources;
+  resources[2].data = payload;
+  return test_image::BuildImage(resources);
+}
+
+bool IsRcData(const pe::Resource& r, std::uint16_t id) {
+  return r.type == pe::ResourceId::Number(10) && r.name == pe::ResourceId::Number(id) && r.language == 1033;
+}
+
+const pe::Resource* FindRcData(const std::vector<pe::Resource>& resources, std::uint16_t id) {
+  for (const pe::Resource& r : resources)
+    if (IsRcData(r, id)) return &r;
+  return nullptr;
+}
+
+class Installers : public Eekpack {
+ protected:
+  void SetUp() override {
+    Eekpack::SetUp();
+    fs::create_directory(Path("payload"));
+    Spit(Path("payload") / "data.bin", Binary(40000, 3));  // first in name order
+    Spit(Path("payload") / "readme.txt", "Read me.\r\n");
+    Spit(Path("payload") / "setup.exe", Binary(20000, 4));
+    SpitBytes("stub.exe", Stub({}));
+    const Result made = Run({"installer", "made.exe", "payload", "--stub", "stub.exe"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const Result created =
+        Run({"create", "expected.eek", "payload/data.bin", "payload/readme.txt", "payload/setup.exe"});
+    ASSERT_EQ(created.status, 0) << created.err;
+    const std::string text = Slurp(Path("made.exe"));
+    installer_.assign(text.begin(), text.end());
+    const std::string archive = Slurp(Path("expected.eek"));
+    archive_.assign(archive.begin(), archive.end());
+  }
+
+  // The made installer with `payload` as its payload and `digest` as its digest record
+  // (none: no digest resource).
+  ByteVector Rewritten(const ByteVector& payload, const ByteVector* digest) {
+    pe::PeImage image;
+    std::string error;
+    EXPECT_TRUE(pe::ReadPeImage(installer_, image, error)) << error;
+    std::erase_if(image.resources, [](const pe::Resource& r) { return IsRcData(r, 11); });
+    const auto rcData = [](std::uint16_t id, const ByteVector& data) {
+      return test_image::Make(pe::ResourceId::Number(10), pe::ResourceId::Number(id), 1033, data);
+    };
+    pe::PutResource(image.resources, rcData(10, payload));
+    if (digest != nullptr) pe::PutResource(image.resources, rcData(11, *digest));
+    ByteVector out = pe::WriteWithResources(image, image.resources, error);
+    EXPECT_FALSE(out.empty()) << error;
+    return out;
+  }
+
+  static ByteVector DigestRecord(const ByteVector& payload) {
+    std::uint8_t record[archive::kDigestRecordSize];
+    archive::WriteDigestRecord(archive::DigestOf(payload), record);
+    return ByteVector(std::begin(record), std::end(record));
+  }
+
+  ByteVector installer_;
+  ByteVector archive_;
+};
+
+TEST_F(Installers, MadeInstallerCarriesTheDigestAndListsExtractsAndVerifiesLikeItsArchive) {
+  pe::PeImage image;
+  std::string error;
+  ASSERT_TRUE(pe::ReadPeImage(installer_, image, error)) << error;
+  const pe::Resource* payload = FindRcData(image.resources, 10);
+  const pe::Resource* digest = FindRcData(image.resources, archive::kDigestResourceId);
+  ASSERT_NE(payload, nullptr);
+  ASSERT_NE(digest, nullptr);
+  EXPECT_EQ(payload->data, archive_);
+  EXPECT_EQ(digest->data, DigestRecord(archive_));
+
+  const Result listed = Run({"list", "made.exe"});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out, Run({"list", "expected.eek"}).out);
+  const Result extracted = Run({"extract", "made.exe", "out"});
+  EXPECT_EQ(extracted.status, 0) << extracted.err;
+  EXPECT_EQ(Slurp(Path("out") / "DATA.BIN"), Slurp(Path("payload") / "data.bin"));
+  EXPECT_EQ(Slurp(Path("out") / "README.TXT"), "Read me.\r\n");
+  EXPECT_EQ(Slurp(Path("out") / "SETUP.EXE"), Slurp(Path("payload") / "setup.exe"));
+  const Result verified = Run({"verify", "made.exe"});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_EQ(Lines(verified.out), 1) << verified.out;
+  EXPECT_NE(verified.out.find("digest matches"), std::string::npos) << verified.out;
+  EXPECT_EQ(verified.err, "");
+}
+
+TEST_F(Installers, VerifyNamesWhatIsWrongInOneLine) {
+  // A literal byte of data.bin's stream (header 10, name 8, control byte 1): the archive still
+  // walks soundly, so only the digest tells.
+  ByteVector changed = installer_;
+  const auto at = std::search(changed.begin(), changed.end(), archive_.begin(), archive_.end());
+  ASSERT_NE(at, changed.end());
+  at[10 + 8 + 1 + 50] ^= 0x55;
+  SpitBytes("changed.exe", changed);
+  ByteVector cut(archive_.begin(), archive_.begin() + static_cast<std::ptrdiff_t>(archive_.size() / 2));
+  const ByteVector digest = DigestRecord(archive_), cutDigest = DigestRecord(cut);
+  SpitBytes("cut.exe", Rewritten(cut, &digest));
+  SpitBytes("cut-matching.exe", Rewritten(cut, &cutDigest));  // as if packed so: only the walk tells
+  SpitBytes("no-digest.exe", Rewritten(archive_, nullptr));
+  const ByteVector badRecord = {'E', 'K', 'D', '2', 0, 0, 0, 0, 0, 0, 0, 0};
+  SpitBytes("bad-record.exe", Rewritten(archive_, &badRecord));
+  std::vector<pe::Resource> withoutPayload = test_image::kResources;
+  withoutPayload.erase(withoutPayload.begin() + 2);
+  SpitBytes("no-payload.exe", test_image::BuildImage(withoutPayload));
+  SpitBytes("cut.eek", cut);
+  ByteVector shortFile(installer_.begin(), installer_.end() - 100);
+  SpitBytes("short.exe", shortFile);
+  // A layout-1 archive starts with its first name: "MZ" alone does not make a program.
+  Spit(Path("MZ.TXT"), "not a program");
+  ASSERT_EQ(Run({"create", "--layout", "1", "mz.eek", "MZ.TXT"}).status, 0);
+
+  struct Case {
+    std::string file;
+    int status;
+    std::string words;  // in the one line on stderr, or on stdout for a sound one
+  };
+  const std::vector<Case> cases = {
+      {"changed.exe", 1, "payload digest mismatch"},
+      {"cut.exe", 1, "payload digest mismatch"},
+      {"cut-matching.exe", 1, "damaged archive"},
+      {"bad-record.exe", 1, "damaged payload digest"},
+      {"no-payload.exe", 1, "no payload"},
+      {"stub.exe", 1, "no payload"},
+      {"short.exe", 1, "pass the end of the file"},
+      {"cut.eek", 1, "damaged archive"},
+      {"no-digest.exe", 0, "no payload digest"},
+      {"expected.eek", 0, "no payload digest"},
+      {"mz.eek", 0, "a bare archive"},
+  };
+  for (const Case& c : cases) {
+    const Result result = Run({"verify", c.file});
+    EXPECT_EQ(result.status, c.status) << c.file << ": " << result.err;
+    if (c.status == 0) {
+      EXPECT_EQ(result.err, "") << c.file;
+      EXPECT_NE(result.out.find(c.words), std::string::npos) << c.file << ": " << result.out;
+    } else {
+      EXPECT_EQ(Lines(result.err), 1) << c.file << ": " << result.err;
+      EXPECT_NE(result.err.find(c.words), std::string::npos) << c.file << ": " << result.err;
+    }
+  }
+  // The changed byte escapes the walk: list and extract take the archive as sound.
+  EXPECT_EQ(Run({"list", "changed.exe"}).status, 0);
+  for (const std::string file : {"cut-matching.exe", "no-payload.exe"}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", file}, {"extract", file, "out"}}) {
+      const Result result = Run(args);
+      EXPECT_EQ(result.status, 1) << args[0] << " " << file;
+      EXPECT_EQ(Lines(result.err), 1) << args[0] << " " << file << ": " << result.err;
+    }
+  }
+  const Result fromNoDigest = Run({"extract", "no-digest.exe", "unpacked"});
+  EXPECT_EQ(fromNoDigest.status, 0) << fromNoDigest.err;
+  EXPECT_EQ(Slurp(Path("unpacked") / "README.TXT"), "Read me.\r\n");
+}
+
+// The resource tree of a stub whose one 65,535-unit name is reached from 65,535 name entries,
+// each leading to a language directory of its own (directories 16 bytes apart, each one's
+// entry being the next one's unused first half) and one shared empty data entry: 1.7 MB of
+// file that reads as 8 GiB of names.
+ByteVector NameBombTree() {
+  constexpr std::size_t kCount = 0xFFFF;
+  constexpr std::size_t kDataEntryAt = 24, kNameDirectoryAt = 40;
+  constexpr std::size_t kStringAt = kNameDirectoryAt + 16 + 8 * kCount;
+  constexpr std::size_t kLanguagesAt = kStringAt + 2 + 2 * kCount;
+  ByteVector tree(kLanguagesAt + 16 * kCount + 8);
+  test_image::Put16(tree, 14, 1);
+  Put32(tree, 16, 10);
+  Put32(tree, 20, test_image::kHighBit | kNameDirectoryAt);
+  Put32(tree, kDataEntryAt, test_image::kResourceRva);
+  test_image::Put16(tree, kNameDirectoryAt + 12, kCount);
+  for (std::size_t k = 0; k < kCount; ++k) {
+    const std::size_t entry = kNameDirectoryAt + 16 + 8 * k;
+    Put32(tree, entry, test_image::kHighBit | static_cast<std::uint32_t>(kStringAt));
+    Put32(tree, entry + 4, test_image::kHighBit | static_cast<std::uint32_t>(kLanguagesAt + 16 * k));
+    const std::size_t directory = kLanguagesAt + 16 * k;
+    test_image::Put16(tree, directory + 14, 1);
+    Put32(tree, directory + 16, 1033);
+    Put32(tree, directory + 20, kDataEntryAt);
+  }
+  test_image::Put16(tree, kStringAt, kCount);
+  std::fill(tree.begin() + kStringAt + 2, tree.begin() + kLanguagesAt, 'A');
+  return tree;
+}
+
+TEST_F(Installers, CraftedStubsAreRefusedInOneLineWithinTheirScale) {
+  const ByteVector base = Stub({});
+  const auto withAlignments = [&](std::uint32_t file, std::uint32_t section) {
+    ByteVector bytes = base;
+    Put32(bytes, test_image::kOptionalAt + 32, section);
+    Put32(bytes, test_image::kOptionalAt + 36, file);
+    return bytes;
+  };
+  struct Case {
+    std::string name;
+    ByteVector bytes;
+    std::string words;
+  };
+  const std::vector<Case> cases = {
+      {"name-bomb.exe", test_image::BuildImageWithTree(NameBombTree()), "more than the file"},
+      {"align-2g.exe", withAlignments(0x80000000, 0x1000), "file alignment"},
+      {"align-256.exe", withAlignments(0x100, 0x1000), "file alignment"},
+      {"align-128k.exe", withAlignments(0x20000, 0x20000), "file alignment"},
+      {"align-above-section.exe", withAlignments(0x2000, 0x1000), "file alignment"},
+  };
+  for (const Case& c : cases) {
+    SpitBytes(c.name, c.bytes);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"installer", "out.exe", "payload", "--stub", c.name},
+          {"list", c.name}, {"extract", c.name, "out"}, {"verify", c.name}}) {
+      const Result result = Run(args);
+      EXPECT_EQ(result.status, 1) << args[0] << " " << c.name << ": " << result.err;
+      EXPECT_EQ(Lines(result.err), 1) << args[0] << " " << c.name << ": " << result.err;
+      EXPECT_NE(result.err.find(c.words), std::string::npos)
+          << args[0] << " " << c.name << ": " << result.err;
+    }
+    EXPECT_FALSE(fs::exists(Path("out.exe"))) << c.name;
+    EXPECT_FALSE(fs::exists(Path("out"))) << c.name;
+  }
+}
+
+TEST_F(Installers, EmptyPayloadInASectionWithoutRawDataIsRead) {
+  // .text keeps its bytes in the file but claims none (a .bss-like section, its raw pointer
+  // far past the end), and the stub's empty payload points into it.
+  ByteVector bytes = Stub({});
+  const std::size_t text = test_image::kSectionTableAt;
+  Put32(bytes, text + 16, 0);
+  Put32(bytes, text + 20, 0xFFFFFE00);
+  // Its data entry, the only one with code page 1252: an address in .rsrc, size 0.
+  std::size_t entry = 0;
+  for (std::size_t at = test_image::kResourceRaw; at + 12 <= bytes.size(); ++at) {
+    const std::uint32_t rva = Get32(bytes, at);
+    if (rva >= test_image::kResourceRva && rva < test_image::kResourceRva + 0x1000 &&
+        Get32(bytes, at + 4) == 0 && Get32(bytes, at + 8) == 1252) {
+      entry = at;
+      break;
+    }
+  }
+  ASSERT_NE(entry, 0u);
+  Put32(bytes, entry, test_image::kTextRva);
+  SpitBytes("rawless.exe", bytes);
+
+  const Result made = Run({"installer", "from-rawless.exe", "payload", "--stub", "rawless.exe"});
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(Run({"verify", "from-rawless.exe"}).status, 0);
+  const Result stub = Run({"verify", "rawless.exe"});
+  EXPECT_EQ(stub.status, 1);
+  EXPECT_NE(stub.err.find("no payload"), std::string::npos) << stub.err;
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // depth first as ld lays it out, .reloc) read, rewritten with changed, grown and shrunk
 // resources and read again; the layouts the rewriting refuses; damaged images. The checksum of
 // every image read or written is compared with an independent sum.
-#include "tools/pe_image.h"
+#include "tools/pe/pe_image.h"
 
 #include <gtest/gtest.h>
 
@@ -10,198 +10,23 @@
 #include <random>
 #include <tuple>
 
+#include "tests/unit/tools/test_image.h"
+
 namespace {
 
-using tools::PeImage;
-using tools::Resource;
-using tools::ResourceId;
-using ByteVector = std::vector<std::uint8_t>;
-
-// The test image's layout, written out here rather than shared with the code under test.
-constexpr std::uint32_t kFileAlignment = 0x200;
-constexpr std::uint32_t kSectionAlignment = 0x1000;
-constexpr std::size_t kPeAt = 0x80;
-constexpr std::size_t kOptionalAt = kPeAt + 24;
-constexpr std::size_t kOptionalSize = 96 + 16 * 8;
-constexpr std::size_t kDirectoriesAt = kOptionalAt + 96;
-constexpr std::size_t kSectionTableAt = kOptionalAt + kOptionalSize;
-constexpr std::uint32_t kTextRva = 0x1000;
-constexpr std::uint32_t kTextSize = 0x600;
-constexpr std::uint32_t kResourceRva = 0x2000;
-constexpr std::uint32_t kResourceRaw = 0x200 + kTextSize;
-// One block of base relocations: page 0x1000, 12 bytes, two 32-bit fix-ups.
-const ByteVector kRelocations = {0x00, 0x10, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00, 0x04, 0x30, 0x10, 0x30};
-constexpr std::uint32_t kHighBit = 0x80000000;
-
-void Put16(ByteVector& bytes, std::size_t at, std::uint32_t value) {
-  bytes[at] = static_cast<std::uint8_t>(value);
-  bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-void Put32(ByteVector& bytes, std::size_t at, std::uint32_t value) {
-  Put16(bytes, at, value);
-  Put16(bytes, at + 2, value >> 16);
-}
-std::uint32_t Get16(const ByteVector& bytes, std::size_t at) { return bytes[at] | bytes[at + 1] << 8; }
-std::uint32_t Get32(const ByteVector& bytes, std::size_t at) {
-  return Get16(bytes, at) | Get16(bytes, at + 2) << 16;
-}
-std::uint32_t AlignUp(std::size_t value, std::uint32_t alignment) {
-  return static_cast<std::uint32_t>((value + alignment - 1) / alignment * alignment);
-}
-
-Resource Make(ResourceId type, ResourceId name, std::uint16_t language, ByteVector data,
-              std::uint32_t codePage = 0) {
-  Resource resource;
-  resource.type = std::move(type);
-  resource.name = std::move(name);
-  resource.language = language;
-  resource.codePage = codePage;
-  resource.data = std::move(data);
-  return resource;
-}
-
-ByteVector Pattern(std::size_t size, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  ByteVector bytes(size);
-  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
-}
-
-// Like the launcher's: a named type, an icon, the payload, a named icon group.
-const std::vector<Resource> kResources = {
-    Make(ResourceId::Name(u"PAYLOAD"), ResourceId::Name(u"Main"), 0, Pattern(33, 1)),
-    Make(ResourceId::Number(3), ResourceId::Number(1), 1033, Pattern(100, 2)),
-    Make(ResourceId::Number(10), ResourceId::Number(10), 1033, Pattern(61, 3), 1252),
-    Make(ResourceId::Number(14), ResourceId::Name(u"TARNBY"), 1033, Pattern(20, 4)),
-};
-
-// A resource tree with one resource per type, each type's directories, name strings, data
-// entry and data together, depth first as ld lays it out: not the order the writer uses, so the
-// reader is checked on its own. Types come in the order given.
-ByteVector DepthFirstTree(const std::vector<Resource>& resources) {
-  ByteVector tree(16 + 8 * resources.size());
-  const auto named =
-      std::count_if(resources.begin(), resources.end(), [](const Resource& r) { return r.type.isName; });
-  Put16(tree, 12, static_cast<std::uint32_t>(named));
-  Put16(tree, 14, static_cast<std::uint32_t>(resources.size() - named));
-  auto grow = [&](std::size_t size) {
-    const std::size_t at = tree.size();
-    tree.resize(at + size);
-    return at;
-  };
-  auto idField = [&](const ResourceId& id) -> std::uint32_t {
-    if (!id.isName) return id.number;
-    const std::size_t at = grow(2 + 2 * id.name.size());
-    Put16(tree, at, static_cast<std::uint32_t>(id.name.size()));
-    for (std::size_t i = 0; i < id.name.size(); ++i) Put16(tree, at + 2 + 2 * i, id.name[i]);
-    return kHighBit | static_cast<std::uint32_t>(at);
-  };
-  for (std::size_t i = 0; i < resources.size(); ++i) {
-    const Resource& r = resources[i];
-    const std::size_t nameDirectory = grow(24), languageDirectory = grow(24), dataEntry = grow(16);
-    Put32(tree, 16 + 8 * i, idField(r.type));
-    Put32(tree, 20 + 8 * i, kHighBit | static_cast<std::uint32_t>(nameDirectory));
-    Put16(tree, nameDirectory + (r.name.isName ? 12 : 14), 1);
-    Put32(tree, nameDirectory + 16, idField(r.name));
-    Put32(tree, nameDirectory + 20, kHighBit | static_cast<std::uint32_t>(languageDirectory));
-    Put16(tree, languageDirectory + 14, 1);
-    Put32(tree, languageDirectory + 16, r.language);
-    Put32(tree, languageDirectory + 20, static_cast<std::uint32_t>(dataEntry));
-    tree.resize(AlignUp(tree.size(), 4));
-    const std::size_t dataAt = grow(r.data.size());
-    std::copy(r.data.begin(), r.data.end(), tree.begin() + static_cast<std::ptrdiff_t>(dataAt));
-    Put32(tree, dataEntry, kResourceRva + static_cast<std::uint32_t>(dataAt));
-    Put32(tree, dataEntry + 4, static_cast<std::uint32_t>(r.data.size()));
-    Put32(tree, dataEntry + 8, r.codePage);
-  }
-  return tree;
-}
-
-// The checksum as it is usually written down: 32-bit words with carries, folded at the end.
-std::uint32_t ReferenceChecksum(ByteVector file, std::size_t field) {
-  const std::size_t length = file.size();
-  for (std::size_t i = field; i < field + 4 && i < length; ++i) file[i] = 0;
-  file.resize(AlignUp(length, 4));
-  std::uint64_t sum = 0;
-  for (std::size_t i = 0; i < file.size(); i += 4) {
-    sum += Get32(file, i);
-    sum = (sum & 0xFFFFFFFF) + (sum >> 32);
-  }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  sum = (sum + (sum >> 16)) & 0xFFFF;
-  return static_cast<std::uint32_t>(sum + length);
-}
-
-// A GUI program image: .text, the resources, then `lastSection` holding the relocations.
-ByteVector BuildImage(const std::vector<Resource>& resources, const char* lastSection = ".reloc") {
-  const ByteVector tree = DepthFirstTree(resources);
-  const std::uint32_t treeRaw = AlignUp(tree.size(), kFileAlignment);
-  const std::uint32_t relocationsRva = kResourceRva + AlignUp(tree.size(), kSectionAlignment);
-  const std::uint32_t relocationsRaw = kResourceRaw + treeRaw;
-  ByteVector image(relocationsRaw + kFileAlignment);
-  image[0] = 'M';
-  image[1] = 'Z';
-  Put32(image, 0x3C, kPeAt);
-  Put32(image, kPeAt, 0x4550);
-  Put16(image, kPeAt + 4, 0x14C);
-  Put16(image, kPeAt + 6, 3);
-  Put16(image, kPeAt + 20, kOptionalSize);
-  Put16(image, kPeAt + 22, 0x0102);
-  Put16(image, kOptionalAt, 0x10B);
-  Put32(image, kOptionalAt + 4, kTextSize);
-  Put32(image, kOptionalAt + 8, kTextSize + treeRaw + kFileAlignment);  // as ld counts it
-  Put32(image, kOptionalAt + 16, kTextRva);
-  Put32(image, kOptionalAt + 28, 0x400000);
-  Put32(image, kOptionalAt + 32, kSectionAlignment);
-  Put32(image, kOptionalAt + 36, kFileAlignment);
-  Put16(image, kOptionalAt + 40, 4);
-  Put16(image, kOptionalAt + 48, 4);
-  Put32(image, kOptionalAt + 56, relocationsRva + kSectionAlignment);
-  Put32(image, kOptionalAt + 60, 0x200);
-  Put16(image, kOptionalAt + 68, 2);
-  Put16(image, kOptionalAt + 70, 0x40);
-  Put32(image, kOptionalAt + 92, 16);
-  Put32(image, kDirectoriesAt + 2 * 8, kResourceRva);
-  Put32(image, kDirectoriesAt + 2 * 8 + 4, static_cast<std::uint32_t>(tree.size()));
-  Put32(image, kDirectoriesAt + 5 * 8, relocationsRva);
-  Put32(image, kDirectoriesAt + 5 * 8 + 4, static_cast<std::uint32_t>(kRelocations.size()));
-  struct Section {
-    const char* name;
-    std::uint32_t virtualSize, rva, rawSize, raw, characteristics;
-  };
-  const Section sections[] = {
-      {".text", kTextSize, kTextRva, kTextSize, 0x200, 0x60000020},
-      {".rsrc", static_cast<std::uint32_t>(tree.size()), kResourceRva, treeRaw, kResourceRaw, 0x40000040},
-      {lastSection, static_cast<std::uint32_t>(kRelocations.size()), relocationsRva, kFileAlignment,
-       relocationsRaw, 0x42000040},
-  };
-  for (std::size_t i = 0; i < 3; ++i) {
-    const std::size_t at = kSectionTableAt + 40 * i;
-    std::copy_n(sections[i].name, std::char_traits<char>::length(sections[i].name), image.begin() + at);
-    Put32(image, at + 8, sections[i].virtualSize);
-    Put32(image, at + 12, sections[i].rva);
-    Put32(image, at + 16, sections[i].rawSize);
-    Put32(image, at + 20, sections[i].raw);
-    Put32(image, at + 36, sections[i].characteristics);
-  }
-  const ByteVector code = Pattern(kTextSize, 99);
-  std::copy(code.begin(), code.end(), image.begin() + 0x200);
-  std::copy(tree.begin(), tree.end(), image.begin() + kResourceRaw);
-  std::copy(kRelocations.begin(), kRelocations.end(), image.begin() + relocationsRaw);
-  Put32(image, kOptionalAt + 64, ReferenceChecksum(image, kOptionalAt + 64));
-  return image;
-}
+using namespace test_image;
+using pe::PeImage;
 
 PeImage Read(const ByteVector& bytes) {
   PeImage image;
   std::string error;
-  EXPECT_TRUE(tools::ReadPeImage(bytes, image, error)) << error;
+  EXPECT_TRUE(pe::ReadPeImage(bytes, image, error)) << error;
   return image;
 }
 
 ByteVector Rewrite(const PeImage& image, const std::vector<Resource>& resources) {
   std::string error;
-  ByteVector out = tools::WriteWithResources(image, resources, error);
+  ByteVector out = pe::WriteWithResources(image, resources, error);
   EXPECT_FALSE(out.empty()) << error;
   return out;
 }
@@ -223,7 +48,7 @@ std::vector<std::uint32_t> DataRvas(const ByteVector& file, std::size_t treeAt) 
 
 TEST(PeReading, ReadsHeadersSectionsAndAnLdStyleTree) {
   const PeImage image = Read(BuildImage(kResources));
-  EXPECT_EQ(image.subsystem, tools::kSubsystemWindowsGui);
+  EXPECT_EQ(image.subsystem, pe::kSubsystemWindowsGui);
   EXPECT_FALSE(image.hasSignature);
   ASSERT_EQ(image.sections.size(), 3u);
   EXPECT_EQ(image.sections[0].name, ".text");
@@ -238,10 +63,10 @@ TEST(PeRewriting, GrownChangedAndShrunkResourcesReadBackWithRelocationsMoved) {
   const ByteVector original = BuildImage(kResources);
   PeImage image = Read(original);            // each case rewrites the one before: .reloc moves out, then back
   std::vector<Resource> grown = kResources;  // the payload across several pages, a new version block
-  tools::PutResource(grown, Make(ResourceId::Number(10), ResourceId::Number(10), 1033, Pattern(9000, 5)));
-  tools::PutResource(grown, Make(ResourceId::Number(16), ResourceId::Number(1), 1033, Pattern(17, 6)));
+  pe::PutResource(grown, Make(ResourceId::Number(10), ResourceId::Number(10), 1033, Pattern(9000, 5)));
+  pe::PutResource(grown, Make(ResourceId::Number(16), ResourceId::Number(1), 1033, Pattern(17, 6)));
   std::vector<Resource> changed = kResources;  // same sizes, other bytes
-  tools::PutResource(changed, Make(ResourceId::Number(3), ResourceId::Number(1), 1033, Pattern(100, 7)));
+  pe::PutResource(changed, Make(ResourceId::Number(3), ResourceId::Number(1), 1033, Pattern(100, 7)));
   const std::vector<Resource> shrunk = {kResources[3]};
 
   const std::vector<Resource>* cases[] = {&grown, &changed, &shrunk};
@@ -257,8 +82,8 @@ TEST(PeRewriting, GrownChangedAndShrunkResourcesReadBackWithRelocationsMoved) {
     EXPECT_EQ(back.resources, expected);
 
     ASSERT_EQ(back.sections.size(), 3u);
-    const tools::PeSection& rsrc = back.sections[1];
-    const tools::PeSection& reloc = back.sections[2];
+    const pe::PeSection& rsrc = back.sections[1];
+    const pe::PeSection& reloc = back.sections[2];
     EXPECT_EQ(rsrc.virtualAddress, kResourceRva);
     EXPECT_EQ(rsrc.rawPointer, kResourceRaw);
     EXPECT_EQ(rsrc.rawSize, AlignUp(rsrc.virtualSize, kFileAlignment));
@@ -338,12 +163,12 @@ TEST(PeRewriting, RefusesLayoutsItCannotChangeSafely) {
   Put32(cases[4].bytes, kDirectoriesAt + 2 * 8, 0);
   for (const Case& c : cases) {
     std::string error;
-    EXPECT_TRUE(tools::WriteWithResources(Read(c.bytes), kResources, error).empty()) << c.why;
+    EXPECT_TRUE(pe::WriteWithResources(Read(c.bytes), kResources, error).empty()) << c.why;
     EXPECT_NE(error.find(c.why), std::string::npos) << error;
   }
   std::string error;
   EXPECT_TRUE(
-      tools::WriteWithResources(Read(base), {kResources[1], kResources[2], kResources[1]}, error).empty());
+      pe::WriteWithResources(Read(base), {kResources[1], kResources[2], kResources[1]}, error).empty());
   EXPECT_NE(error.find("twice"), std::string::npos) << error;
 }
 
@@ -352,7 +177,7 @@ TEST(PeDamage, EveryCutIsRefused) {
   for (std::size_t length = 0; length < base.size(); ++length) {
     PeImage image;
     std::string error;
-    EXPECT_FALSE(tools::ReadPeImage(std::span(base).first(length), image, error)) << length;
+    EXPECT_FALSE(pe::ReadPeImage(std::span(base).first(length), image, error)) << length;
     EXPECT_FALSE(error.empty()) << length;
   }
 }
@@ -401,7 +226,7 @@ TEST(PeDamage, OffsetsAndSizesPointingOutsideAreRefused) {
     (c.width == 2 ? Put16 : Put32)(bytes, c.at, c.value);
     PeImage image;
     std::string error;
-    EXPECT_FALSE(tools::ReadPeImage(bytes, image, error)) << c.why;
+    EXPECT_FALSE(pe::ReadPeImage(bytes, image, error)) << c.why;
     EXPECT_NE(error.find(c.why), std::string::npos) << c.why << ": " << error;
   }
   // Every data entry on the whole of .text: blocks used over and over, more than the file.
@@ -413,7 +238,7 @@ TEST(PeDamage, OffsetsAndSizesPointingOutsideAreRefused) {
   }
   PeImage image;
   std::string error;
-  EXPECT_FALSE(tools::ReadPeImage(overlapping, image, error));
+  EXPECT_FALSE(pe::ReadPeImage(overlapping, image, error));
   EXPECT_NE(error.find("overlap"), std::string::npos) << error;
 }
 
@@ -431,17 +256,17 @@ TEST(PeDamage, NoiseIsRefusedOrRewrittenFaithfully) {
     }
     PeImage image;
     std::string error;
-    if (!tools::ReadPeImage(bytes, image, error)) {
+    if (!pe::ReadPeImage(bytes, image, error)) {
       EXPECT_FALSE(error.empty());
       continue;
     }
-    const ByteVector out = tools::WriteWithResources(image, image.resources, error);
+    const ByteVector out = pe::WriteWithResources(image, image.resources, error);
     if (out.empty()) {
       EXPECT_FALSE(error.empty());
       continue;
     }
     PeImage back;
-    ASSERT_TRUE(tools::ReadPeImage(out, back, error)) << "round " << round << ": " << error;
+    ASSERT_TRUE(pe::ReadPeImage(out, back, error)) << "round " << round << ": " << error;
     // The noise may have unsorted the tree; the rewrite sorts it.
     for (auto* resources : {&image.resources, &back.resources})
       std::sort(resources->begin(), resources->end(), [](const Resource& a, const Resource& b) {

@@ -1,6 +1,6 @@
 // The version information block: windres' own bytes read and written back unchanged, round
 // trips, the packer's edits, version numbers, and damaged blocks refused without a crash.
-#include "tools/version_info.h"
+#include "tools/pe/version_info.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 
 namespace {
 
-using tools::VersionInfo;
-using tools::VersionNumber;
+using pe::VersionInfo;
+using pe::VersionNumber;
 using ByteVector = std::vector<std::uint8_t>;
 
 // i686-w64-mingw32-windres (binutils 2.40) -O res of
@@ -50,7 +50,7 @@ constexpr std::size_t kLastStringAt = 0x118;
 
 ByteVector Write(const VersionInfo& info) {
   std::string error;
-  ByteVector bytes = tools::WriteVersionInfo(info, error);
+  ByteVector bytes = pe::WriteVersionInfo(info, error);
   EXPECT_FALSE(bytes.empty()) << error;
   return bytes;
 }
@@ -58,7 +58,7 @@ ByteVector Write(const VersionInfo& info) {
 VersionInfo Parse(const ByteVector& bytes) {
   VersionInfo info;
   std::string error;
-  EXPECT_TRUE(tools::ParseVersionInfo(bytes, info, error)) << error;
+  EXPECT_TRUE(pe::ParseVersionInfo(bytes, info, error)) << error;
   return info;
 }
 
@@ -71,10 +71,10 @@ TEST(VersionInfoWindres, ReadsEveryFieldAndWritesTheSameBytes) {
   EXPECT_EQ(info.fixed.fileOs, 0x40004u);
   EXPECT_EQ(info.fixed.fileType, 1u);
   EXPECT_EQ(info.stringTableKey, u"040904b0");
-  const std::vector<tools::VersionString> strings = {
+  const std::vector<pe::VersionString> strings = {
       {u"CompanyName", u"Tarnby"}, {u"Empty", u""}, {u"LegalCopyright", u"\u00A9 Tarnby"}, {u"A", u"xy"}};
   EXPECT_EQ(info.strings, strings);
-  EXPECT_EQ(info.translations, (std::vector<tools::Translation>{{0x409, 1200}, {0x407, 1252}}));
+  EXPECT_EQ(info.translations, (std::vector<pe::Translation>{{0x409, 1200}, {0x407, 1252}}));
   EXPECT_EQ(Write(info), kWindresBlock);
 }
 
@@ -108,23 +108,23 @@ TEST(VersionInfoRoundTrip, RefusesWhatCannotBeReadBack) {
   std::string error;
   VersionInfo zero;
   zero.strings.push_back({u"Comments", std::u16string(u"a\0b", 3)});
-  EXPECT_TRUE(tools::WriteVersionInfo(zero, error).empty());
+  EXPECT_TRUE(pe::WriteVersionInfo(zero, error).empty());
   EXPECT_NE(error.find("zero"), std::string::npos);
 
   VersionInfo large;
   large.strings.push_back({u"Comments", std::u16string(33000, u'x')});  // 66,000 bytes
   error.clear();
-  EXPECT_TRUE(tools::WriteVersionInfo(large, error).empty());
+  EXPECT_TRUE(pe::WriteVersionInfo(large, error).empty());
   EXPECT_NE(error.find("65,535"), std::string::npos);
 }
 
 TEST(VersionInfoEdits, SettersReplaceInPlaceOrAppend) {
   VersionInfo info = Parse(kWindresBlock);
-  tools::SetVersionString(info, u"CompanyName", u"Tarnby Ltd");
-  tools::SetVersionString(info, u"companyname", u"other case, other name");
-  tools::SetFileVersion(info, {10, 0, 65535, 1});
-  tools::SetProductVersion(info, {2, 0, 0, 0});
-  tools::SetFileVersion(info, {10, 0, 65535, 2});  // the second time replaces the first
+  pe::SetVersionString(info, u"CompanyName", u"Tarnby Ltd");
+  pe::SetVersionString(info, u"companyname", u"other case, other name");
+  pe::SetFileVersion(info, {10, 0, 65535, 1});
+  pe::SetProductVersion(info, {2, 0, 0, 0});
+  pe::SetFileVersion(info, {10, 0, 65535, 2});  // the second time replaces the first
 
   const VersionInfo back = Parse(Write(info));
   ASSERT_EQ(back.strings.size(), 7u);
@@ -143,17 +143,17 @@ TEST(VersionInfoEdits, SettersReplaceInPlaceOrAppend) {
 TEST(VersionNumbers, FourPartsOfSixteenBitsAndNothingElse) {
   VersionNumber version{};
   std::string error;
-  ASSERT_TRUE(tools::ParseVersionNumber("1.2.3.4", version, error));
+  ASSERT_TRUE(pe::ParseVersionNumber("1.2.3.4", version, error));
   EXPECT_EQ(version, (VersionNumber{1, 2, 3, 4}));
-  ASSERT_TRUE(tools::ParseVersionNumber("65535.0.00007.0", version, error));
+  ASSERT_TRUE(pe::ParseVersionNumber("65535.0.00007.0", version, error));
   EXPECT_EQ(version, (VersionNumber{65535, 0, 7, 0}));
-  EXPECT_EQ(tools::FormatVersionNumber(version), "65535.0.7.0");
+  EXPECT_EQ(pe::FormatVersionNumber(version), "65535.0.7.0");
 
   for (const char* bad : {"", "1", "1.2.3", "1.2.3.", "1.2.3.4.", "1.2.3.4.5", "1..3.4", ".1.2.3",
                           "65536.0.0.0", "0.0.0.99999999999999999999", " 1.2.3.4", "1.2.3.4 ", "+1.2.3.4",
                           "-1.2.3.4", "1.2.3.4a", "1,2,3,4", "a.b.c.d"}) {
     error.clear();
-    EXPECT_FALSE(tools::ParseVersionNumber(bad, version, error)) << bad;
+    EXPECT_FALSE(pe::ParseVersionNumber(bad, version, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
     EXPECT_EQ(version, (VersionNumber{65535, 0, 7, 0})) << bad << ": changed on failure";
   }
@@ -164,7 +164,7 @@ TEST(VersionInfoDamage, CutBlocksAreRefused) {
     VersionInfo info;
     std::string error;
     const ByteVector cut(kWindresBlock.begin(), kWindresBlock.begin() + static_cast<std::ptrdiff_t>(length));
-    EXPECT_FALSE(tools::ParseVersionInfo(cut, info, error)) << length;
+    EXPECT_FALSE(pe::ParseVersionInfo(cut, info, error)) << length;
     EXPECT_FALSE(error.empty()) << length;
   }
 }
@@ -182,7 +182,7 @@ TEST(VersionInfoDamage, ASecondStringTableIsRefusedRatherThanLost) {
   twoTables[kStringFileInfoAt + 1] = static_cast<std::uint8_t>(stringFileInfoLength >> 8);
   VersionInfo info;
   std::string error;
-  EXPECT_FALSE(tools::ParseVersionInfo(twoTables, info, error));
+  EXPECT_FALSE(pe::ParseVersionInfo(twoTables, info, error));
   EXPECT_NE(error.find("more than one string table"), std::string::npos) << error;
 }
 
@@ -195,7 +195,7 @@ TEST(VersionInfoDamage, NoiseNeverBreaksTheRoundTrip) {
       bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
     VersionInfo info;
     std::string error;
-    if (!tools::ParseVersionInfo(bytes, info, error)) {
+    if (!pe::ParseVersionInfo(bytes, info, error)) {
       EXPECT_FALSE(error.empty());
       continue;
     }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tools {
+namespace pe {
 
 // The resource types the packer writes.
 constexpr std::uint16_t kResourceTypeRcData = 10;   // RT_RCDATA: the payload archive
@@ -81,18 +81,33 @@ struct PeImage {
   std::vector<Resource> resources;         // in the order of the directory tree
 };
 
+// True when `bytes` start as a Windows program does: "MZ", and "PE\0\0" where e_lfanew points.
+// Nothing more is checked: ReadPeImage says what else is wrong.
+bool HasPeSignature(std::span<const std::uint8_t> bytes);
+
 // Reads `bytes` as a PE32 image for i386: the "MZ" header, the "PE\0\0" header at e_lfanew,
 // machine 0x14C, optional header magic 0x10B, the section table and the resource tree.
 // Every offset and size in the file is checked before it is used: a damaged, cut or foreign
 // file gives false and a sentence in `error` (never a read outside `bytes`), and `image` is
 // then unspecified. Refused as damaged, besides what the layout itself forbids: a section
-// whose bytes pass the end of the file, an alignment that is not a power of two, a resource
-// directory reached twice, a resource id above 65535, a named language, and resource data
-// that together would be larger than the file (overlapping blocks used over and over).
+// whose bytes pass the end of the file; alignments Windows does not load (it wants the section
+// alignment a power of two, the file alignment a power of two from 512 to 64 KiB and not above
+// the section alignment); a resource directory reached twice, a resource id above 65535, a named language; and
+// resources whose entries, names and data copied out come to more than the file (blocks used
+// over and over), so that reading costs memory in proportion to the file whatever its tree.
+// A section without file bytes (raw size 0) holds no resource data; empty data may point into
+// one. Memory: the file, once more in `file`, and the resources.
 bool ReadPeImage(std::span<const std::uint8_t> bytes, PeImage& image, std::string& error);
+
+// The same, taking `bytes` over as `file` (when read) rather than copying them.
+bool ReadPeImage(std::vector<std::uint8_t>&& bytes, PeImage& image, std::string& error);
 
 // Replaces the resource with the same type, name and language in `resources`, or appends it.
 void PutResource(std::vector<Resource>& resources, Resource resource);
+
+// The resource of numbered type, name and language in `resources`, or null.
+const Resource* FindResource(const std::vector<Resource>& resources, std::uint16_t type, std::uint16_t name,
+                             std::uint16_t language);
 
 // Returns a copy of `image` (as ReadPeImage filled it: its fields describe its `file`) whose
 // resource section holds `resources` (in any order: they are sorted as Windows expects) and
@@ -103,7 +118,8 @@ void PutResource(std::vector<Resource>& resources, Resource resource);
 // On refusal it returns an empty vector and says why in `error`: a signed image (the
 // signature would no longer match), no resource section, a section other than `.reloc` after
 // it, bytes after the last section, another data directory inside the sections that move,
-// the same type, name and language given twice, or a result past 4 GiB.
+// the same type, name and language given twice, or a result past 4 GiB. The output is made in
+// one block of its final size: memory is `image`, `resources` and the output, nothing more.
 std::vector<std::uint8_t> WriteWithResources(const PeImage& image, const std::vector<Resource>& resources,
                                              std::string& error);
 
@@ -113,4 +129,4 @@ std::vector<std::uint8_t> WriteWithResources(const PeImage& image, const std::ve
 // field that lie outside `file` are simply absent; a file of 4 GiB or more wraps the length.
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::size_t checksumOffset);
 
-}  // namespace tools
+}  // namespace pe

@@ -1,9 +1,11 @@
-#include "tools/version_info.h"
+#include "tools/pe/version_info.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace tools {
+#include "tools/pe/le_bytes.h"
+
+namespace pe {
 
 namespace {
 
@@ -24,25 +26,7 @@ constexpr std::u16string_view kStringFileInfoKey = u"StringFileInfo";
 constexpr std::u16string_view kVarFileInfoKey = u"VarFileInfo";
 constexpr std::u16string_view kTranslationKey = u"Translation";
 
-bool Fail(std::string& error, std::string text) {
-  error = std::move(text);
-  return false;
-}
-
-bool Fits(std::size_t size, std::size_t offset, std::size_t length) {
-  return offset <= size && length <= size - offset;
-}
-
 std::size_t AlignNode(std::size_t at) { return (at + kNodeAlignment - 1) / kNodeAlignment * kNodeAlignment; }
-
-std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Get16(bytes, at)) | static_cast<std::uint32_t>(Get16(bytes, at + 2))
-                                                            << 16;
-}
 
 std::string Narrow(std::u16string_view text) {
   std::string narrow;
@@ -356,4 +340,4 @@ std::string FormatVersionNumber(const VersionNumber& version) {
          "." + std::to_string(version[3]);
 }
 
-}  // namespace tools
+}  // namespace pe

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tools {
+namespace pe {
 
 // A version "A.B.C.D" as four 16-bit parts, most significant first.
 using VersionNumber = std::array<std::uint16_t, 4>;
@@ -100,4 +100,4 @@ bool ParseVersionNumber(std::string_view text, VersionNumber& version, std::stri
 // "A.B.C.D" in decimal.
 std::string FormatVersionNumber(const VersionNumber& version);
 
-}  // namespace tools
+}  // namespace pe
