@@ -9,6 +9,7 @@
 #include "archive/memory_io.h"
 #include "archive/payload_digest.h"
 #include "archive/walk.h"
+#include "archive/walk_verdict.h"
 #include "tools/commands.h"
 #include "tools/files.h"
 #include "tools/installer_payload.h"
@@ -38,7 +39,10 @@ std::string Printable(std::string_view name) {
 }
 
 // Collects what a walk saw: the first sign of damage, and the entries it skipped. With
-// `listing` set, it prints a line per record.
+// `listing` set, it prints a line per record. Damage is what the launcher refuses (WalkVerdict),
+// and besides, a layout-2 entry that decodes to another size than its header says: the launcher
+// does not read that field, so it changes nothing there, but an archive that lies in it was not
+// made by this packer.
 class Findings final : public archive::WalkObserver {
  public:
   explicit Findings(bool listing) : listing_(listing) {}
@@ -54,8 +58,12 @@ class Findings final : public archive::WalkObserver {
     } else if (!record.written) {
       skipped.push_back(name);
     }
-    if (record.outcome.shortRead) Damage(name + " is cut short (truncated archive?)");
-    if (record.outcome.malformed) Damage("the stream of " + name + " is malformed");
+    const bool wasDamaged = verdict_.damaged();
+    verdict_.Record(record);
+    if (!wasDamaged && verdict_.damaged()) {
+      Damage(record.outcome.shortRead ? name + " is cut short (truncated archive?)"
+                                      : "the stream of " + name + " is malformed");
+    }
     if (record.layout == Layout::kHeader10 && record.outcome.decodedBytes != record.storedSize) {
       Damage(name + " decodes to " + std::to_string(record.outcome.decodedBytes) +
              " bytes, its header says " + std::to_string(record.storedSize));
@@ -63,13 +71,10 @@ class Findings final : public archive::WalkObserver {
   }
 
   void Ended(WalkEnd how) override {
-    switch (how) {
-      case WalkEnd::kEndOfArchive: break;
-      case WalkEnd::kShortRead:
-      case WalkEnd::kPastEnd: Damage("it ends in the middle of a record (truncated?)"); break;
-      case WalkEnd::kNotForward: Damage("a record points back to itself or before it"); break;
-      case WalkEnd::kSinkFailed: break;  // the folder sink goes on after failures; never here
-    }
+    verdict_.Ended(how);
+    if (!verdict_.damaged()) return;
+    Damage(how == WalkEnd::kNotForward ? "a record points back to itself or before it"
+                                       : "it ends in the middle of a record (truncated?)");
   }
 
   std::string damage;
@@ -83,6 +88,7 @@ class Findings final : public archive::WalkObserver {
   }
 
   bool listing_;
+  WalkVerdict verdict_;
 };
 
 class NoProgress final : public archive::ProgressReport {
