@@ -22,8 +22,9 @@ struct Payload {
 };
 Payload LoadPayload(HINSTANCE module);
 
-// Writes the payload to `stagedArchiveName` in one write straight from the resource's memory.
-// Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking
+// Writes the payload to a new file `stagedArchiveName` in one write straight from the
+// resource's memory; anything already under that name (a leftover the delete left, a link) is
+// left alone and nothing is staged. Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking
 // reads the resource itself, so a start folder that cannot be written (a CD, a share) changes
 // nothing.
 bool StagePayload(const Payload& payload, std::string_view stagedArchiveName);

@@ -286,8 +286,8 @@ class PlantedReadOnlyArchive(Case):
 
 
 class HiddenLeftover(Case):
-    """A hidden leftover is not seen by the listing, so neither removal deletes it. (Wine,
-    unlike Windows, lets the staging overwrite it, so its content is not checked.)"""
+    """A hidden leftover is not seen by the listing, so neither removal deletes it, and the
+    staging, which only ever makes the file new, leaves it as it was."""
 
     name = "leftover-hidden"
 
@@ -295,13 +295,45 @@ class HiddenLeftover(Case):
     def make_options(cls):
         return cls.leftover_options(LEFTOVER, "h")
 
-    def test_runs_through_and_the_leftover_stays_hidden(self):
+    def test_runs_through_and_the_leftover_stays_hidden_and_unwritten(self):
         self.assertRanThrough()
         self.assertTrue(self.result.exists(self.leftover), "hidden leftover was deleted")
         self.assertEqual(self.result.attributes[self.leftover] & HIDDEN, HIDDEN)
+        self.assertEqual(self.result.path(self.leftover).read_bytes(), LEFTOVER)
+        self.assertNothingStaged()
 
     def test_the_payload_is_installed_all_the_same(self):
         # The unpacking reads the program's own resource, not the staged file.
+        self.assertInstalled()
+
+
+class PlantedStagedName(Case):
+    """A link planted as "Bulktemp.eek" in the start folder, pointing at a hidden file of the
+    user's: the link reads as hidden, so the delete passes it over, and a staging that opened
+    the name would overwrite that file with the payload. The staging makes its file new or not
+    at all: the link and the file stay as they were, and the payload is installed from the
+    program's own resource."""
+
+    name = "staged-name-planted"
+    target = "Documents\\precious.dat"
+    precious = b"the user's own file\r\n"
+
+    @classmethod
+    def make_options(cls):
+        cls.target_path = cls.bench.user_folder(cls.target)
+
+        def setup(ctx):
+            ctx.write(cls.target_path, cls.precious)
+            ctx.set_attributes(cls.target_path, "h")
+            ctx.path(cls.leftover).symlink_to(ctx.path(cls.target_path))
+
+        return dict(setup=setup)
+
+    def test_nothing_is_written_through_the_link_and_the_run_goes_on(self):
+        self.assertRanThrough()
+        self.assertEqual(self.result.path(self.target_path).read_bytes(), self.precious)
+        self.assertTrue(self.result.path(self.leftover).is_symlink())
+        self.assertNothingStaged()
         self.assertInstalled()
 
 
