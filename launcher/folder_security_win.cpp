@@ -210,4 +210,13 @@ DWORD SecureExistingFolder(std::wstring_view folderText, ProtectedFolderSecurity
   return EmptyFolder(folder.view(), keep, 0);
 }
 
+bool EarlierSetupStillOpen(std::wstring_view productFolder) {
+  FolderPath path(productFolder);
+  path.Append(L"\\SETUP.EXE");
+  win32::QuietErrorMode quiet;
+  win32::UniqueFile file(::CreateFileW(path.c_str(), FILE_WRITE_DATA | SYNCHRONIZE, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return !file && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 }  // namespace launcher

@@ -40,4 +40,8 @@ class ProtectedFolderSecurity {
 DWORD SecureExistingFolder(std::wstring_view folder, ProtectedFolderSecurity& security,
                            std::wstring_view keep);
 
+// Whether the installer in `productFolder` is still open: while a program runs, its file
+// cannot be opened for writing, whatever sharing is asked for.
+bool EarlierSetupStillOpen(std::wstring_view productFolder);
+
 }  // namespace launcher

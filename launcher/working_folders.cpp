@@ -6,6 +6,7 @@
 #include "launcher/folder_security_win.h"
 #include "launcher/install_paths.h"
 #include "launcher/message_box.h"
+#include "launcher/single_run.h"
 #include "launcher/texts.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
@@ -37,6 +38,10 @@ bool CreateWorkingFolder(std::string_view folder, std::string_view keep) {
   }
   // A folder made just now with the protected list is ours and keeps the clean-up's rules.
   if (made && security.attributes() != nullptr) return true;
+  if (keep.empty() && EarlierSetupStillOpen(wide.view())) {
+    SayAlreadyRunning();
+    return false;
+  }
   const DWORD error = SecureExistingFolder(wide.view(), security, win32::AnsiToWide(keep).view());
   if (error == 0) return true;
   ShowFailure("secure", folder, error);

@@ -2,6 +2,7 @@
 the working folders and their clean-up, and the staged archive, each case on a fresh drive C."""
 
 import functools
+import os
 import subprocess
 import unittest
 
@@ -498,6 +499,42 @@ class SecondStart(Case):
         # bring to the front).
         others = {b.text for b in result.boxes if b.caption != NOTICE_CAPTION}
         self.assertLessEqual(others, {"Tarnby TarLoom64 Setup is already running."}, result.describe())
+
+
+class SetupOfAnEarlierRunStillOpen(Case):
+    """The installer an earlier run started is still open from the product folder when the
+    launcher is started again: it says that setup is already running and nothing else, rewrites
+    nothing of the folder (every file keeps its bytes and times) and starts nothing."""
+
+    name = "setup-still-open"
+
+    @classmethod
+    def make_options(cls):
+        entries = eek.read_archive(cls.bench.payload.read_bytes())
+        setup_exe = next(e.data for e in entries if eek.unpacked_name(e.stored_name) == "SETUP.EXE")
+
+        def setup(ctx):
+            ctx.write(PRODUCT + "\\SETUP.EXE", setup_exe)
+            ctx.write(PRODUCT + "\\README.TXT", b"from the earlier run")
+            record = ctx.path(harness.SETUP_RECORD)
+            ctx.start(PRODUCT + "\\SETUP.EXE", env={"TARLOOM_SETUP_LINGER_MS": "30000"})
+            harness.wait_for(record.exists, 20, "the earlier run's setup.exe did not start")
+            for path in ctx.path(PRODUCT).iterdir():
+                os.utime(path, ns=(1_500_000_000_000_000_000, 1_500_000_000_000_000_000))
+            cls.before = cls.folder_state(ctx.path(PRODUCT))
+
+        return dict(setup=setup)
+
+    @staticmethod
+    def folder_state(folder):
+        return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in folder.iterdir()}
+
+    def test_says_already_running_and_leaves_the_folder_as_it_was(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assertOnlyBox("Tarnby TarLoom64 Setup is already running.", CAPTION)
+        self.assertEqual(self.folder_state(self.result.path(PRODUCT)), self.before)
+        self.assertEqual(self.result.processes_named("setup.exe"), [])
+        self.assertNothingStaged()
 
 
 class CleanUp(Case):
