@@ -444,9 +444,13 @@ class UntrustedProductFolder(Case):
 
 
 class FullDrive(Case):
-    """The drive fills up while unpacking (a 1 MiB file system under C:\\Tarnby Setup): the
-    run stops with one message naming the file and the system's reason, and there is no
-    shortcut, no notice and no setup.exe started. The cut-off file is gone."""
+    """The drive fills up while unpacking: the run stops with one message naming the file and
+    the system's reason, and there is no shortcut, no notice and no setup.exe started. The
+    cut-off file is gone.
+
+    The small drive is a 1 MiB file system over the user's local application data folder. One
+    under C:\\Tarnby Setup would be a mount point, which, like a junction, the run never goes
+    through: it cannot remove it, so it unpacks into the user's own folder, that small drive."""
 
     name = "full-drive"
     # Only the patterns file is larger than the 1 MiB drive.
@@ -454,12 +458,15 @@ class FullDrive(Case):
 
     @classmethod
     def make_options(cls):
+        cls.product = cls.bench.user_folder("AppData\\Local") + "\\Tarnby Setup\\TarLoom64"
+
         def setup(ctx):
-            base = ctx.mkdir(BASE)
-            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", str(base)], check=True)
-            # After the run the case's drive C, the mount with it, is in the case's folder.
-            moved = harness.windows_to_unix(cls.bench.out / cls.name, BASE)
-            cls.addClassCleanup(subprocess.run, ["umount", "-l", str(moved)], check=False)
+            for folder in (BASE, cls.bench.user_folder("AppData\\Local")):
+                mounted = ctx.mkdir(folder)
+                subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", str(mounted)], check=True)
+                # After the run the case's drive C, the mount with it, is in the case's folder.
+                moved = harness.windows_to_unix(cls.bench.out / cls.name, folder)
+                cls.addClassCleanup(subprocess.run, ["umount", "-l", str(moved)], check=False)
 
         return dict(setup=setup)
 
@@ -468,7 +475,7 @@ class FullDrive(Case):
         self.assertEqual(result.exit_code, 1, result.describe())
         self.assertEqual([b.caption for b in result.boxes], [CAPTION], result.describe())
         text = result.boxes[0].text
-        named = 'Unable to write "' + PRODUCT + "\\"
+        named = 'Unable to write "' + self.product + "\\"
         self.assertTrue(text.startswith(named), text)
         failed = text[len('Unable to write "'):text.index('": ')]
         self.assertGreater(len(text), text.index('": ') + 3, "no reason given")
