@@ -58,33 +58,28 @@ std::string Narrow(std::wstring_view text) { return std::string(text.begin(), te
 // Records every step as "verb name"; `after` runs after each, to change the tree mid-run.
 class StandInLayer final : public FileLayer {
  public:
-  std::vector<std::string> steps;
-  std::function<void(const std::string&)> after = [](const std::string&) {};
   struct Handle {
     Item* item;
     std::uint32_t sharing;
     std::size_t position = 0;
     bool deleting = false;
   };
+  std::vector<std::string> steps;
+  std::function<void(const std::string&)> after = [](const std::string&) {};
   std::map<Node, Handle> open;
 
   Node Root(Item& item) { return Keep(&item, 7); }
-
   Opened OpenFolder(Node parent, std::wstring_view name, std::uint32_t sharing, bool make) override {
-    Item* folder = At(parent)->Find(Narrow(name));
-    Step("open " + Narrow(name));
-    if (folder == nullptr && make) {
-      folder = At(parent)->Add(Narrow(name), kAttributeFolder);
-      return {Keep(folder, sharing), 0, folder->attributes, true};
+    if (make && At(parent)->Find(Narrow(name)) == nullptr) {
+      Step("open " + Narrow(name));
+      return {Keep(At(parent)->Add(Narrow(name), kAttributeFolder), sharing), 0, kAttributeFolder, true};
     }
-    if (folder == nullptr) return {0, 2};
-    if (folder->refuseOpen) return {0, kErrorAccessDenied};
-    return {Keep(folder, sharing), 0, folder->attributes, false};
+    return OpenEntry(parent, name, sharing);
   }
   Opened OpenEntry(Node folder, std::wstring_view name, std::uint32_t sharing) override {
     Item* entry = At(folder)->Find(Narrow(name));
     Step("open " + Narrow(name));
-    if (entry == nullptr) return {0, 2};
+    if (entry == nullptr || entry->refuseOpen) return {0, entry == nullptr ? 2u : kErrorAccessDenied};
     return {Keep(entry, sharing), 0, entry->attributes, false};
   }
   bool NextEntry(Node folder, bool restart, EntryName& name, std::uint32_t& attributes,
@@ -92,16 +87,11 @@ class StandInLayer final : public FileLayer {
     Handle& handle = open.at(folder);
     // A handle on a link that was followed would list what it points to.
     Item* listed = handle.item->target != nullptr ? handle.item->target : handle.item;
-    if (restart) {
-      handle.position = 0;
-      Step("list " + listed->name);
-      name = EntryName(L".");
-      attributes = kAttributeFolder;
-      return true;
-    }
-    error = 0;
+    if (restart) Step("list " + listed->name);
+    handle.position = restart ? 0 : handle.position;
     auto& children = listed->children;
     while (handle.position < children.size() && children[handle.position]->deleted) ++handle.position;
+    error = 0;
     if (handle.position == children.size()) return false;
     Item& child = *children[handle.position++];
     name = EntryName(std::wstring(child.name.begin(), child.name.end()));
@@ -121,11 +111,8 @@ class StandInLayer final : public FileLayer {
   }
   std::uint32_t Delete(Node node, std::uint32_t) override {
     Item* item = At(node);
-    if (item->refuseDelete) return kErrorAccessDenied;
-    if (item->target == nullptr &&
-        std::any_of(item->children.begin(), item->children.end(), [](auto& c) { return !c->deleted; })) {
-      return 145;  // not empty
-    }
+    const bool full = std::any_of(item->children.begin(), item->children.end(), [](auto& c) { return !c->deleted; });
+    if (item->refuseDelete || (item->target == nullptr && full)) return kErrorAccessDenied;
     open.at(node).deleting = true;
     Step("delete " + item->name);
     return 0;
@@ -135,8 +122,7 @@ class StandInLayer final : public FileLayer {
     return program != nullptr && program->running;
   }
   void Close(Node node) override {
-    if (node == 0) return;
-    if (open.at(node).deleting) open.at(node).item->deleted = true;
+    if (node != 0 && open.at(node).deleting) open.at(node).item->deleted = true;
     open.erase(node);
   }
 
@@ -148,8 +134,7 @@ class StandInLayer final : public FileLayer {
     return found;
   }
   std::ptrdiff_t IndexOf(const std::string& step) const {
-    const auto at = std::find(steps.begin(), steps.end(), step);
-    return at == steps.end() ? -1 : at - steps.begin();
+    return std::find(steps.begin(), steps.end(), step) - steps.begin();
   }
 
  private:
@@ -196,40 +181,37 @@ TEST(RunFolder, AFreshMachineUsesTheFixedFolderHeldSharingReadingOnly) {
   EXPECT_TRUE(machine.local.children.empty());
 }
 
-TEST(RunFolder, AnotherAccountsOrAnAdministratorsFolderSendsTheRunToTheUsersOwn) {
-  for (const bool administrators : {false, true}) {
-    Machine machine;
-    Item* product = machine.Fixed(administrators ? Trustee::kAdministrators : Trustee::kOther);
-    // Another account's folder cannot be taken over; an administrator's is trusted but this
-    // user may not write it.
-    Item* base = machine.drive.Find("Tarnby Setup");
-    base->refuseTakeOver = !administrators;
-    base->refuseOpen = administrators;
-    const RunFolderChoice choice = machine.Run();
-    ASSERT_EQ(choice.prepared.result, FolderResult::kReady) << administrators;
-    EXPECT_EQ(choice.folder, RunFolder::kPerUser);
-    EXPECT_NE(machine.local.Find("Tarnby Setup")->Find("TarLoom64"), nullptr);
-    EXPECT_NE(product->Find("SETUP.EXE"), nullptr);
-    EXPECT_EQ(machine.layer.StepsOf("delete"), std::vector<std::string>{});
-    // The two held folders stay open, besides the two roots, which the caller closes.
-    EXPECT_EQ(machine.layer.open.size(), 4u);
-  }
-}
-
-TEST(RunFolder, ALinkInTheFixedFoldersPlaceIsRemovedOrElseTheRunGoesToTheUsersOwn) {
-  for (const bool removable : {true, false}) {
+TEST(RunFolder, AFixedFolderThatCannotBeTheUsersSendsTheRunToTheUsersOwnUntouched) {
+  // Another account's (not to be taken over), an administrator's this user may not write, a
+  // link in its place that cannot be removed, and one that can (the fixed folder is then used).
+  enum Kind { kOtherAccount, kAdministrators, kFixedLink, kRemovableLink };
+  for (const Kind kind : {kOtherAccount, kAdministrators, kFixedLink, kRemovableLink}) {
     Machine machine;
     Item documents;
     documents.Add("THESIS.DOC");
-    Item* link = machine.drive.Add("Tarnby Setup", kAttributeFolder | kAttributeLink);
-    link->target = &documents;
-    link->refuseDelete = !removable;
+    Item* base;
+    if (kind == kOtherAccount || kind == kAdministrators) {
+      machine.Fixed(kind == kOtherAccount ? Trustee::kOther : Trustee::kAdministrators);
+      base = machine.drive.Find("Tarnby Setup");
+      base->refuseTakeOver = kind == kOtherAccount;
+      base->refuseOpen = kind == kAdministrators;
+    } else {
+      base = machine.drive.Add("Tarnby Setup", kAttributeFolder | kAttributeLink);
+      base->target = &documents;
+      base->refuseDelete = kind == kFixedLink;
+    }
     const RunFolderChoice choice = machine.Run();
-    ASSERT_EQ(choice.prepared.result, FolderResult::kReady) << removable;
-    EXPECT_EQ(choice.folder, removable ? RunFolder::kFixed : RunFolder::kPerUser);
+    ASSERT_EQ(choice.prepared.result, FolderResult::kReady) << kind;
+    EXPECT_EQ(choice.folder, kind == kRemovableLink ? RunFolder::kFixed : RunFolder::kPerUser) << kind;
+    Item& used = kind == kRemovableLink ? machine.drive : machine.local;
+    EXPECT_NE(used.Find("Tarnby Setup")->Find("TarLoom64"), nullptr) << kind;
+    // Nothing of the fixed folder is deleted or even listed, nor anything behind a link.
+    EXPECT_EQ(machine.layer.StepsOf("delete"),
+              kind == kRemovableLink ? std::vector<std::string>{"Tarnby Setup"} : std::vector<std::string>{});
     EXPECT_EQ(machine.layer.StepsOf("list"), std::vector<std::string>{});
-    EXPECT_EQ(documents.children.size(), 1u);
     EXPECT_NE(documents.Find("THESIS.DOC"), nullptr);
+    // The two held folders stay open, besides the two roots, which the caller closes.
+    EXPECT_EQ(machine.layer.open.size(), 4u);
   }
 }
 
