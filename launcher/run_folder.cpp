@@ -38,7 +38,9 @@ std::uint32_t Empty(FileLayer& layer, Node folder, Emptying what, std::wstring_v
       if (what == Emptying::kPlainFiles) continue;
       return entry.error;
     }
-    const std::uint32_t is = entry.attributes;
+    // A link by either account is one: a system whose opens follow symbolic links (Wine) shows
+    // the link only in the listing.
+    const std::uint32_t is = entry.attributes | (listed & kAttributeLink);
     std::uint32_t failed = 0;
     if (what == Emptying::kPlainFiles) {
       if ((is & kNotPlain) == 0) layer.Delete(entry.node, is);

@@ -36,6 +36,7 @@ struct Item {
   bool refuseOpen = false;       // this user may not write it
   bool refuseTakeOver = false;   // nor change its owner
   bool refuseDelete = false;     // nor remove it
+  bool openFollows = false;      // opening it follows the link (as Wine does)
   bool running = false;
   bool deleted = false;
 
@@ -80,7 +81,7 @@ class StandInLayer final : public FileLayer {
     Item* entry = At(folder)->Find(Narrow(name));
     Step("open " + Narrow(name));
     if (entry == nullptr || entry->refuseOpen) return {0, entry == nullptr ? 2u : kErrorAccessDenied};
-    return {Keep(entry, sharing), 0, entry->attributes, false};
+    return {Keep(entry, sharing), 0, entry->attributes & ~(entry->openFollows ? kAttributeLink : 0), false};
   }
   bool NextEntry(Node folder, bool restart, EntryName& name, std::uint32_t& attributes,
                  std::uint32_t& error) override {
@@ -287,6 +288,9 @@ TEST(RunFolder, ALinkSwappedInMidEmptyingIsDeletedItselfNeverFollowed) {
   profile.Add("THESIS.DOC");
   Item* product = machine.Fixed(Trustee::kOther);
   product->Add("Sub", kAttributeFolder);
+  Item* followed = product->Add("Followed", kAttributeFolder | kAttributeLink);
+  followed->target = &profile;
+  followed->openFollows = true;
   // Between the listing and the open, "Sub" becomes a junction into the user's documents.
   machine.layer.after = [&](const std::string& step) {
     if (step != "listed Sub") return;
@@ -298,6 +302,7 @@ TEST(RunFolder, ALinkSwappedInMidEmptyingIsDeletedItselfNeverFollowed) {
   EXPECT_FALSE(profile.Find("THESIS.DOC") == nullptr);
   EXPECT_EQ(machine.layer.StepsOf("list"), (std::vector<std::string>{"Tarnby Setup", "TarLoom64"}));
   EXPECT_EQ(product->Find("Sub"), nullptr);
+  EXPECT_EQ(product->Find("Followed"), nullptr);
 }
 
 }  // namespace
