@@ -100,6 +100,25 @@ bool IsTrusted(FileLayer& layer, Node folder) {
          IsTrustedFolder(security.owner, security.hasAccessList, {security.entries, security.count});
 }
 
+// The emptied folder held as `held` makes way for a new one of ours: a handle someone opened on
+// it before it was taken over keeps the rights it was opened with, such as changing its access
+// list, and with them the power to add to it. Such a handle also keeps the old folder from going
+// (or a new one from being made in its place), which is then the failure.
+std::uint32_t Replace(FileLayer& layer, Node parent, std::wstring_view name, Node& held) {
+  layer.Close(held);
+  held = 0;
+  const Opened old = layer.OpenEntry(parent, name, kShareNothing);
+  if (old.node == 0) return old.error;
+  const std::uint32_t failed = layer.Delete(old.node, old.attributes);
+  layer.Close(old.node);
+  if (failed != 0) return failed;
+  const Opened made = layer.OpenFolder(parent, name, kShareReading, true);
+  if (made.node != 0 && !made.made) layer.Close(made.node);
+  if (!made.made) return made.error != 0 ? made.error : kErrorAccessDenied;
+  held = made.node;
+  return 0;
+}
+
 PreparedFolders Fail(FileLayer& layer, PreparedFolders prepared, FolderResult result, std::uint32_t error) {
   if (prepared.product != 0) layer.Close(prepared.product);
   if (prepared.base != 0) layer.Close(prepared.base);
@@ -159,6 +178,7 @@ PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view ba
   }
   std::uint32_t failed = layer.TakeOver(prepared.product);
   if (failed == 0) failed = EmptyFolder(layer, prepared.product, Emptying::kEverything);
+  if (failed == 0) failed = Replace(layer, prepared.base, product, prepared.product);
   if (failed != 0) return Fail(layer, prepared, FolderResult::kNotOurs, failed);
   return prepared;
 }

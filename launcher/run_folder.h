@@ -116,7 +116,8 @@ struct PreparedFolders {
 // folder made now is ours. One already there is judged on its handle: this user's, the
 // administrators' or the system's and nobody else may change it (folder_trust.h), it is used,
 // and the product folder loses its plain files; otherwise it is taken over and emptied (the base
-// folder all but the product folder, which is judged on its own). A link in a folder's place is
+// folder all but the product folder, which is judged on its own), and an emptied product folder
+// is replaced by a new one of ours. A link in a folder's place is
 // removed and a folder made. A hidden or system folder counts as missing; so does the product
 // folder when a plain file has the base folder's name.
 PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view base,

@@ -265,8 +265,12 @@ TEST(RunFolder, ATakenFolderIsEmptiedEntryByEntryOpenedAndJudgedBeforeItIsListed
   product->Add("Sub", kAttributeFolder)->Add("PLANTED.DLL", kAttributeReadOnly);
   ASSERT_EQ(machine.Run().prepared.result, FolderResult::kReady);
   StandInLayer& layer = machine.layer;
+  // Emptied, the folder itself goes and a new one of ours takes its place: a handle opened on
+  // the old one before the takeover has no hold on it.
   EXPECT_EQ(layer.StepsOf("delete"),
-            (std::vector<std::string>{"SETUP.EXE", "PLANTED.DLL", "Sub"}));
+            (std::vector<std::string>{"SETUP.EXE", "PLANTED.DLL", "Sub", "TarLoom64"}));
+  EXPECT_TRUE(product->deleted);
+  EXPECT_NE(machine.drive.Find("Tarnby Setup")->Find("TarLoom64"), nullptr);
   // The base folder first becomes ours, then is emptied of all but the product folder, which
   // is judged on its own; nothing is listed before it is opened, and taken over before that.
   EXPECT_LT(layer.IndexOf("take Tarnby Setup"), layer.IndexOf("list Tarnby Setup"));
@@ -279,6 +283,14 @@ TEST(RunFolder, ATakenFolderIsEmptiedEntryByEntryOpenedAndJudgedBeforeItIsListed
       EXPECT_EQ(handle.sharing, kShareReading);
     }
   }
+}
+
+TEST(RunFolder, ATakenFolderThatCannotBeReplacedSendsTheRunToTheUsersOwn) {
+  Machine machine;
+  machine.Fixed(Trustee::kOther)->refuseDelete = true;  // someone holds it open
+  const RunFolderChoice choice = machine.Run();
+  EXPECT_EQ(choice.prepared.result, FolderResult::kReady);
+  EXPECT_EQ(choice.folder, RunFolder::kPerUser);
 }
 
 TEST(RunFolder, ALinkSwappedInMidEmptyingIsDeletedItselfNeverFollowed) {
