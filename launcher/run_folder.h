@@ -5,9 +5,10 @@
 // nt_file_layer_win.h.
 //
 // From the moment a folder is judged until setup.exe has started, the run holds the base and
-// product folders open sharing reading only, so nobody else can rename, replace or add to them
-// meanwhile; what is in them is opened, judged and deleted through handles relative to them, a
-// link always as itself, so nothing is ever reached through a link, even one made mid-run.
+// product folders open sharing reading only, so nobody else can rename, remove or replace them
+// meanwhile (adding to them is for their access list to refuse, which is this user's); what is
+// in them is opened, judged and deleted through handles relative to them, a link always as
+// itself, so nothing is ever reached through a link, even one made mid-run.
 #pragma once
 
 #include <cstddef>
