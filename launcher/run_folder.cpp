@@ -38,8 +38,8 @@ std::uint32_t Empty(FileLayer& layer, Node folder, Emptying what, std::wstring_v
       if (what == Emptying::kPlainFiles) continue;
       return entry.error;
     }
-    // A link by either account is one: a system whose opens follow symbolic links (Wine) shows
-    // the link only in the listing.
+    // A link is one whichever says so: a system whose opens follow symbolic links (Wine) shows
+    // it in the listing alone.
     const std::uint32_t is = entry.attributes | (listed & kAttributeLink);
     std::uint32_t failed = 0;
     if (what == Emptying::kPlainFiles) {
