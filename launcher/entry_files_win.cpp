@@ -48,6 +48,10 @@ void EntryFiles::Begin(std::string_view name) {
   }
   DropReadOnly(wide.c_str());
   output_ = OpenForWriting(wide.c_str());
+  if (!output_ && ::GetLastError() == ERROR_SHARING_VIOLATION && ReleaseHeld(wide.c_str())) {
+    DropReadOnly(wide.c_str());
+    output_ = OpenForWriting(wide.c_str());
+  }
   if (!output_) {
     Fail(::GetLastError());
     return;
@@ -87,7 +91,77 @@ void EntryFiles::Write(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-void EntryFiles::End() { output_.reset(); }
+void EntryFiles::End() {
+  if (!output_) return;
+  // Written, the file is held open until the process ends, after setup.exe is started: for
+  // reading and sharing reading only, so that nobody can change, replace or remove it in
+  // between, while Windows still starts a program from it. The writing handle shares nothing,
+  // so the file is reopened; the same file, or the run stops.
+  BY_HANDLE_FILE_INFORMATION written;
+  const bool known = ::GetFileInformationByHandle(output_.get(), &written) != 0;
+  output_.reset();
+  win32::QuietErrorMode quiet;
+  win32::UniqueFile held(::CreateFileW(win32::AnsiToWide(path_.view()).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!held) {
+    Fail(::GetLastError());
+    return;
+  }
+  BY_HANDLE_FILE_INFORMATION reopened;
+  if (!known || !::GetFileInformationByHandle(held.get(), &reopened) ||
+      reopened.dwVolumeSerialNumber != written.dwVolumeSerialNumber ||
+      reopened.nFileIndexHigh != written.nFileIndexHigh || reopened.nFileIndexLow != written.nFileIndexLow) {
+    Fail(ERROR_FILE_INVALID);
+    return;
+  }
+  Hold(held.release());
+}
+
+EntryFiles::~EntryFiles() {
+  if (held_ != nullptr) ::HeapFree(::GetProcessHeap(), 0, held_);
+}
+
+void EntryFiles::Hold(HANDLE file) {
+  if (heldCount_ == heldRoom_) {
+    // Without room the file stays open all the same, only out of reach of ReleaseHeld.
+    const std::size_t room = heldRoom_ != 0 ? 2 * heldRoom_ : 64;
+    auto* grown = static_cast<HANDLE*>(::HeapAlloc(::GetProcessHeap(), 0, room * sizeof(HANDLE)));
+    if (grown == nullptr) return;
+    for (std::size_t i = 0; i < heldCount_; ++i) grown[i] = held_[i];
+    if (held_ != nullptr) ::HeapFree(::GetProcessHeap(), 0, held_);
+    held_ = grown;
+    heldRoom_ = room;
+  }
+  held_[heldCount_++] = file;
+}
+
+bool EntryFiles::ReleaseHeld(const wchar_t* path) {
+  // Reading attributes is never refused for sharing.
+  win32::UniqueFile file(::CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION named;
+  if (!file || !::GetFileInformationByHandle(file.get(), &named)) return false;
+  for (std::size_t i = 0; i < heldCount_; ++i) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileInformationByHandle(held_[i], &info) && info.nFileIndexLow == named.nFileIndexLow &&
+        info.nFileIndexHigh == named.nFileIndexHigh &&
+        info.dwVolumeSerialNumber == named.dwVolumeSerialNumber) {
+      ::CloseHandle(held_[i]);
+      held_[i] = held_[--heldCount_];
+      return true;
+    }
+  }
+  return false;
+}
+
+void EntryFiles::Discard(std::string_view name) {
+  const win32::WidePath path = win32::AnsiToWide(OutputPath(destinationFolder_.view(), name).view());
+  win32::QuietErrorMode quiet;
+  ReleaseHeld(path.c_str());
+  ::DeleteFileW(path.c_str());
+}
 
 void EntryFiles::UpperCase(char* name, std::size_t length) { win32::UpperCaseAnsi(name, length); }
 

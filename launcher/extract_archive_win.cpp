@@ -3,11 +3,8 @@
 #include "archive/memory_io.h"
 #include "archive/walk.h"
 #include "archive/walk_verdict.h"
-#include "launcher/output_path.h"
 #include "progress/progress_window.h"
 #include "progress/progress_window_report.h"
-#include "win32/ansi.h"
-#include "win32/error_mode.h"
 
 namespace launcher {
 
@@ -69,9 +66,7 @@ UnpackOutcome ExtractArchive(HWND parentWindow, std::span<const std::uint8_t> pa
     // The damaged entry's file holds what its broken stream decoded to: it goes, so that
     // nothing can start it. A skipped name (one that leaves the folder) was never written.
     if (!verdict.damagedEntry().empty() && verdict.damagedEntry() == entries.lastBegun()) {
-      win32::QuietErrorMode quiet;
-      const win32::PathText path = OutputPath(destinationFolder, verdict.damagedEntry());
-      ::DeleteFileW(win32::AnsiToWide(path.view()).c_str());
+      files.Discard(verdict.damagedEntry());
     }
   }
   return outcome;

@@ -1,11 +1,11 @@
 // The working folders' security on Windows: a protected access list for a folder the launcher
-// makes, and for one it finds already there, the trust test (folder_trust.h) and, when the
-// folder fails it, taking it over and emptying it.
+// makes, reading a folder's owner and access list for the trust test (folder_trust.h), and
+// taking a folder over.
 #pragma once
 
 #include <windows.h>
 
-#include <string_view>
+#include "launcher/run_folder.h"
 
 namespace launcher {
 
@@ -18,26 +18,23 @@ class ProtectedFolderSecurity {
   ProtectedFolderSecurity(const ProtectedFolderSecurity&) = delete;
   ProtectedFolderSecurity& operator=(const ProtectedFolderSecurity&) = delete;
 
-  // For CreateDirectoryW; null when the descriptor could not be built (the folder is then made
-  // with the default security, and tested like one found already there).
-  SECURITY_ATTRIBUTES* attributes() { return descriptor_ != nullptr ? &attributes_ : nullptr; }
+  // For making a folder; null when the descriptor could not be built (the folder is then made
+  // with the default security, and judged like one found already there).
+  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_; }
   // The same access list with this user as owner, to take a folder over.
   PSECURITY_DESCRIPTOR takeover() const { return takeover_; }
 
  private:
   PSECURITY_DESCRIPTOR descriptor_ = nullptr;
   PSECURITY_DESCRIPTOR takeover_ = nullptr;
-  SECURITY_ATTRIBUTES attributes_{};
 };
 
-// For a folder that was already there: nothing when it passes the trust test. Otherwise it is
-// given the protected access list and this user as owner, then emptied of everything in it but
-// the subfolder `keep` (a real folder, not a link), which is judged on its own. A junction or
-// symbolic link is removed itself, never followed: a planted link must not turn the emptying
-// into deleting files elsewhere. A link in the folder's own place is removed and a new folder
-// made. Returns 0, or the error that made it impossible (the run then stops). A plain file of
-// the folder's name is left to the caller.
-DWORD SecureExistingFolder(std::wstring_view folder, ProtectedFolderSecurity& security,
-                           std::wstring_view keep);
+// The owner and access list of the folder open as `folder`, for the trust rule. Unreadable
+// security leaves `readable` false.
+void ReadFolderSecurity(HANDLE folder, FolderSecurity& security);
+
+// Gives the folder open as `folder` this user as owner and the protected access list, on that
+// folder alone (nothing is passed down into what is in it). Returns 0 or the system's error.
+DWORD TakeOverFolder(HANDLE folder, const ProtectedFolderSecurity& security);
 
 }  // namespace launcher

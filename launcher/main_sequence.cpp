@@ -29,12 +29,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   }
 
   DeleteStagedArchive();
-  const PathText drivePrefix = FindSystemDrive();
-  // The product folder inside the base folder is judged on its own.
-  if (!CreateWorkingFolder(BaseFolder(drivePrefix.view()).view(), kProductFolderLeaf)) return 1;
-  const PathText productFolder = ProductFolder(drivePrefix.view());
-  if (!CreateWorkingFolder(productFolder.view())) return 1;
-  CleanProductFolder(productFolder.view());
+  // The fixed folder, or this user's own when the fixed one cannot be made this user's; held
+  // open until the process ends.
+  const PathText productFolder = PrepareProductFolder();
+  if (productFolder.empty()) return 1;
 
   const Payload payload = LoadPayload(win32::ModuleInstance);
   if (!payload.found) return 1;

@@ -10,7 +10,9 @@ namespace launcher {
 
 namespace {
 
-constexpr const wchar_t* kRunLockName = L"Global\\TarnbyTarLoom64SetupRun";
+// Per session: a machine-wide name is one that any account can make first, and every run
+// after that would be refused.
+constexpr const wchar_t* kRunLockName = L"Local\\TarnbyTarLoom64SetupRun";
 
 // The window a user would be looking for: the progress window, else one of the run's boxes.
 HWND RunningWindow() {
@@ -25,17 +27,17 @@ bool TakeTheRun() {
   // Held, never closed: the system releases it when the process ends, after setup.exe is
   // started.
   const HANDLE lock = ::CreateMutexW(nullptr, TRUE, kRunLockName);
-  const DWORD error = ::GetLastError();
-  // Another account's run makes the open fail with "access denied"; a lock that cannot be made
-  // at all (no such namespace) lets the run go on as it always has.
-  const bool taken = lock != nullptr ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED;
-  if (taken) return true;
+  // A lock that cannot be opened (another account's object of that name in this session, no
+  // such namespace) lets the run go on: the folder handles keep runs apart all the same.
+  if (lock == nullptr || ::GetLastError() != ERROR_ALREADY_EXISTS) return true;
   if (HWND window = RunningWindow()) {
     ::SetForegroundWindow(window);
   } else {
-    ShowMessage(kAlreadyRunning, kSetupCaption, MB_OK);
+    SayAlreadyRunning();
   }
   return false;
 }
+
+void SayAlreadyRunning() { ShowMessage(kAlreadyRunning, kSetupCaption, MB_OK); }
 
 }  // namespace launcher

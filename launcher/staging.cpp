@@ -37,8 +37,12 @@ bool StagePayload(const Payload& payload, std::string_view stagedArchiveName) {
   win32::UniqueFile file;
   {
     win32::QuietErrorMode quiet;
-    file.reset(::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Made new, never opened: whatever is still under the name after the delete (a hidden or
+    // read-only leftover, a link planted since) is not ours to write through, and the staging
+    // is then passed over. The link flag keeps a dangling link from being followed to create
+    // its target.
+    file.reset(::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   }
   if (!file) return false;
   DWORD written = 0;

@@ -28,8 +28,9 @@ Payload LoadPayload(HINSTANCE module);
 // An RT_RCDATA resource of `module` with the integer id `id`, without a word when it is missing.
 Payload FindRcData(HINSTANCE module, WORD id);
 
-// Writes the payload to `stagedArchiveName` in one write straight from the resource's memory.
-// Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking
+// Writes the payload to a new file `stagedArchiveName` in one write straight from the
+// resource's memory; anything already under that name (a leftover the delete left, a link) is
+// left alone and nothing is staged. Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking
 // reads the resource itself, so a start folder that cannot be written (a CD, a share) changes
 // nothing.
 bool StagePayload(const Payload& payload, std::string_view stagedArchiveName);

@@ -1,15 +1,17 @@
 #include "launcher/working_folders.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
-#include "fileops/file_listing.h"
 #include "launcher/folder_security_win.h"
 #include "launcher/install_paths.h"
 #include "launcher/message_box.h"
+#include "launcher/nt_file_layer_win.h"
+#include "launcher/run_folder.h"
+#include "launcher/single_run.h"
 #include "launcher/texts.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
-#include "win32/fixed_text.h"
 
 namespace launcher {
 
@@ -20,36 +22,47 @@ win32::PathText FindSystemDrive() {
   return DrivePrefixFromWindowsFolder(std::string_view(windowsFolder, sizeof windowsFolder));
 }
 
-bool CreateWorkingFolder(std::string_view folder, std::string_view keep) {
-  const win32::WidePath wide = win32::AnsiToWide(folder);
-  ProtectedFolderSecurity security;
-  BOOL made;
-  {
-    // An existing folder makes it fail; only the test below decides whether there is one.
-    win32::QuietErrorMode quiet;
-    made = ::CreateDirectoryW(wide.c_str(), security.attributes());
-  }
-  // A hidden or system folder does not pass this test although it exists; a plain file of that
-  // name does.
-  if (!fileops::PathExists(folder, fileops::kFilesAndFolders)) {
-    ShowMessage(UnableToCreateMessage(folder).view(), kSetupCaption, MB_OK);
-    return false;
-  }
-  // A folder made just now with the protected list is ours and keeps the clean-up's rules.
-  if (made && security.attributes() != nullptr) return true;
-  const DWORD error = SecureExistingFolder(wide.view(), security, win32::AnsiToWide(keep).view());
-  if (error == 0) return true;
-  ShowFailure("secure", folder, error);
-  return false;
-}
+win32::PathText PrepareProductFolder() {
+  const PathText drive = FindSystemDrive();
+  char localData[win32::kPathBuffer] = {};
+  const bool perUserKnown = SUCCEEDED(::SHGetFolderPathA(
+      nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, localData));
 
-void CleanProductFolder(std::string_view productFolder) {
-  const win32::PathText pattern = win32::PathText(productFolder).Append("\\*.*");
-  // Deleting a file does not disturb the listing in progress.
-  for (fileops::ListedName name = fileops::ListFirst(pattern.view(), fileops::kPlainFiles);
-       !name.empty(); name = fileops::ListNext()) {
-    fileops::DeleteMatchingFiles(win32::PathText(productFolder).Append('\\').Append(name.view()).view());
+  const ProtectedFolderSecurity security;
+  NtFileLayer layer(security);
+  RunFolderChoice choice;
+  {
+    win32::QuietErrorMode quiet;
+    const Node fixedRoot = layer.OpenRoot(win32::AnsiToWide(PathText(drive.view()).Append('\\').view()).c_str());
+    const Node perUserRoot = perUserKnown ? layer.OpenRoot(win32::AnsiToWide(localData).c_str()) : 0;
+    choice = ChooseRunFolder(layer, fixedRoot, perUserRoot, win32::AnsiToWide(kBaseFolderName.substr(1)).view(),
+                             win32::AnsiToWide(kProductFolderLeaf).view(),
+                             win32::AnsiToWide(kInstallerName.substr(1)).view());
+    layer.Close(fixedRoot);
+    layer.Close(perUserRoot);
   }
+
+  const std::string_view place = choice.folder == RunFolder::kFixed ? drive.view() : std::string_view(localData);
+  const PathText product = ProductFolder(place);
+  switch (choice.prepared.result) {
+    case FolderResult::kReady:
+      // The folders' handles are left open on purpose: the system closes them when the process
+      // ends, after setup.exe is started.
+      return product;
+    case FolderResult::kSetupStillOpen:
+      SayAlreadyRunning();
+      break;
+    case FolderResult::kBaseMissing:
+      ShowMessage(UnableToCreateMessage(BaseFolder(place).view()).view(), kSetupCaption, MB_OK);
+      break;
+    case FolderResult::kProductMissing:
+      ShowMessage(UnableToCreateMessage(product.view()).view(), kSetupCaption, MB_OK);
+      break;
+    case FolderResult::kNotOurs:
+      ShowFailure("secure", product.view(), choice.prepared.error);
+      break;
+  }
+  return {};
 }
 
 }  // namespace launcher

@@ -1,7 +1,5 @@
-// The system drive, the base and product folders, and the clean-up of the product folder.
+// The system drive, and the folder a run installs into.
 #pragma once
-
-#include <string_view>
 
 #include "win32/fixed_text.h"
 
@@ -10,16 +8,14 @@ namespace launcher {
 // The drive of the Windows folder, such as "C:"; "C:" when it cannot be told.
 win32::PathText FindSystemDrive();
 
-// Creates `folder` with a protected access list (or accepts it when it is already there) and
-// tests that the program can see it. When it cannot, shows "Unable to create ..." and returns
-// false once that is dismissed. A folder that was already there and that someone else owns or
-// may change is taken over and emptied, all but its real subfolder `keep` (SecureExistingFolder);
-// when that is not possible, a message names the folder and the system's reason, and the
-// result is false.
-bool CreateWorkingFolder(std::string_view folder, std::string_view keep = {});
-
-// Deletes the plain files directly inside the product folder. Subfolders, hidden, system and
-// read-only files stay.
-void CleanProductFolder(std::string_view productFolder);
+// Readies the product folder of this run (run_folder.h): "\Tarnby Setup\TarLoom64" on the system
+// drive, or the same folders in this user's local application data folder when the fixed ones
+// cannot be made this user's (another account's, or an administrator's this user cannot write).
+// The base and product folders stay open, sharing reading only, until the process ends, after
+// setup.exe is started. Returns the product folder's path; an empty text when the run stops,
+// after its message: "Unable to create" for a folder that cannot be there, "Unable to secure"
+// with the system's reason when neither place can be made this user's, or that setup is already
+// running when the installer of an earlier run is still open from the folder.
+win32::PathText PrepareProductFolder();
 
 }  // namespace launcher

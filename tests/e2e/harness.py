@@ -53,7 +53,8 @@ Bench.run_case(name, *, launcher=None, screen=(800, 600), setup=None, windows_ve
   screen            (width, height) of the Xvfb screen.
   setup(ctx)        prepares the prefix before the run: ctx.write(winpath, data), ctx.mkdir(winpath),
                     ctx.set_attributes(winpath, "rhsa" letters), ctx.path(winpath) -> Unix path,
-                    ctx.wine(*args) to run any Windows program of the case.
+                    ctx.wine(*args) to run any Windows program of the case, ctx.start(*args,
+                    env=...) to start one that runs on into the launcher's run.
   windows_version   e.g. "win98": what Wine reports to the launcher (AppDefaults\\<exe>\\Version).
   exe_dir, cwd      Windows folders: where the exe is put (default the user's Downloads folder)
                     and the current folder it starts in (default exe_dir).
@@ -510,6 +511,7 @@ class CaseContext:
         self.prefix = prefix
         self.env = env
         self._attributes: list = []
+        self.started: list = []
 
     def path(self, winpath: str) -> Path:
         return windows_to_unix(self.prefix, winpath)
@@ -537,6 +539,13 @@ class CaseContext:
     def wine(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
         return subprocess.run([*AS_USER, "wine", *args], env=self.env, capture_output=True,
                               timeout=20 * TIME_SCALE, check=check)
+
+    def start(self, *args: str, env: Optional[dict] = None) -> None:
+        """Starts a Windows program that runs on into the launcher's run (an installer an
+        earlier run left open); it is ended with the case."""
+        self.started.append(subprocess.Popen([*AS_USER, "wine", *args], env=dict(self.env, **(env or {})),
+                                             cwd=self.path("C:\\"), stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL))
 
 
 # Wine's own programs in a running prefix, and the cmd.exe that keeps it running; anything else
@@ -812,6 +821,7 @@ class Bench:
             context = CaseContext(self, prefix, env)
             if setup:
                 setup(context)
+            processes += context.started
             if context._attributes:
                 context.wine(str(self.helper("fileattr.exe")), "set", *context._attributes)
 
@@ -829,7 +839,7 @@ class Bench:
                 boxwatch = subprocess.Popen(watch_cmd, env=env, stdout=subprocess.DEVNULL, stderr=watch_err)
             processes.append(boxwatch)
             tail = WatchLog(log)
-            _wait_for(lambda: any(e["event"] == "start" for e in tail.poll().events), 10,
+            wait_for(lambda: any(e["event"] == "start" for e in tail.poll().events), 10,
                       f"boxwatch did not start (see {case_dir})")
 
             started_t = filetime_now()
@@ -962,7 +972,7 @@ def kill_wineserver(env: dict) -> None:
     subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=60 * TIME_SCALE)
 
 
-def _wait_for(condition: Callable[[], bool], timeout_s: float, message: str) -> None:
+def wait_for(condition: Callable[[], bool], timeout_s: float, message: str) -> None:
     deadline = time.monotonic() + timeout_s * TIME_SCALE
     while not condition():
         if time.monotonic() > deadline:

@@ -109,6 +109,46 @@ class FullRunOn64BitWindows(FullRun):
         cls.record = cls.result.setup_record()
 
 
+class FixedFolderNotTheUsers(FinishChecks):
+    """A mount point in the place of C:\\Tarnby Setup, which this user cannot remove: like a
+    junction, the run never goes through it, and installs into the same folders under the
+    user's local application data instead. The shortcut and the start name where setup.exe
+    really is; what is behind the mount point stays as it was. (Wine follows a symbolic link
+    when it opens one, so a mount point is the link it can show.)"""
+
+    @classmethod
+    def setUpClass(cls):
+        bench = harness.bench()
+        cls.folder = bench.user_folder("AppData\\Local") + "\\Tarnby Setup\\TarLoom64"
+        name = "finish-fixed-folder-not-the-users"
+
+        def setup(ctx):
+            mounted = ctx.mkdir("C:\\Tarnby Setup")
+            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", str(mounted)], check=True)
+            cls.addClassCleanup(subprocess.run, ["umount", "-l", str(harness.windows_to_unix(
+                bench.out / name, "C:\\Tarnby Setup"))], check=False)
+            ctx.write("C:\\Tarnby Setup\\THESIS.DOC", b"years of work")
+
+        cls.result = bench.run_case(name, setup=setup, after=read_shortcut)
+        cls.shortcut = cls.result.after
+        record = cls.result.path(cls.folder + "\\setup-run.txt")
+        cls.record = dict(line.split("=", 1) for line in record.read_text(encoding="utf-8").splitlines()
+                          if "=" in line) if record.exists() else {}
+
+    def test_installs_into_the_users_own_folder_and_starts_setup_from_there(self):
+        self.assert_only_the_notice(self.result)
+        self.assertTrue(self.record, f"setup.exe did not run there ({self.result.describe()})")
+        self.assertEqual(self.record["module_path"].lower(), (self.folder + "\\setup.exe").lower())
+        self.assertEqual(self.record["current_folder"], self.folder)
+        self.assertEqual(self.shortcut["target"], self.folder + "\\setup.exe")
+        self.assertEqual(self.shortcut["working_folder"], self.folder)
+
+    def test_nothing_is_reached_through_the_mount_point(self):
+        behind = self.result.path("C:\\Tarnby Setup")
+        self.assertEqual(sorted(p.name for p in behind.iterdir()), ["THESIS.DOC"])
+        self.assertEqual((behind / "THESIS.DOC").read_bytes(), b"years of work")
+
+
 class PayloadWithoutSetup(FinishChecks):
     """A payload that holds no setup.exe: the notice all the same, then a message that the
     installer could not be started, naming it and the system's reason."""

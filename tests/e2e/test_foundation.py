@@ -2,6 +2,7 @@
 the working folders and their clean-up, and the staged archive, each case on a fresh drive C."""
 
 import functools
+import os
 import subprocess
 import unittest
 
@@ -286,8 +287,8 @@ class PlantedReadOnlyArchive(Case):
 
 
 class HiddenLeftover(Case):
-    """A hidden leftover is not seen by the listing, so neither removal deletes it. (Wine,
-    unlike Windows, lets the staging overwrite it, so its content is not checked.)"""
+    """A hidden leftover is not seen by the listing, so neither removal deletes it, and the
+    staging, which only ever makes the file new, leaves it as it was."""
 
     name = "leftover-hidden"
 
@@ -295,13 +296,45 @@ class HiddenLeftover(Case):
     def make_options(cls):
         return cls.leftover_options(LEFTOVER, "h")
 
-    def test_runs_through_and_the_leftover_stays_hidden(self):
+    def test_runs_through_and_the_leftover_stays_hidden_and_unwritten(self):
         self.assertRanThrough()
         self.assertTrue(self.result.exists(self.leftover), "hidden leftover was deleted")
         self.assertEqual(self.result.attributes[self.leftover] & HIDDEN, HIDDEN)
+        self.assertEqual(self.result.path(self.leftover).read_bytes(), LEFTOVER)
+        self.assertNothingStaged()
 
     def test_the_payload_is_installed_all_the_same(self):
         # The unpacking reads the program's own resource, not the staged file.
+        self.assertInstalled()
+
+
+class PlantedStagedName(Case):
+    """A link planted as "Bulktemp.eek" in the start folder, pointing at a hidden file of the
+    user's: the link reads as hidden, so the delete passes it over, and a staging that opened
+    the name would overwrite that file with the payload. The staging makes its file new or not
+    at all: the link and the file stay as they were, and the payload is installed from the
+    program's own resource."""
+
+    name = "staged-name-planted"
+    target = "Documents\\precious.dat"
+    precious = b"the user's own file\r\n"
+
+    @classmethod
+    def make_options(cls):
+        cls.target_path = cls.bench.user_folder(cls.target)
+
+        def setup(ctx):
+            ctx.write(cls.target_path, cls.precious)
+            ctx.set_attributes(cls.target_path, "h")
+            ctx.path(cls.leftover).symlink_to(ctx.path(cls.target_path))
+
+        return dict(setup=setup)
+
+    def test_nothing_is_written_through_the_link_and_the_run_goes_on(self):
+        self.assertRanThrough()
+        self.assertEqual(self.result.path(self.target_path).read_bytes(), self.precious)
+        self.assertTrue(self.result.path(self.leftover).is_symlink())
+        self.assertNothingStaged()
         self.assertInstalled()
 
 
@@ -411,9 +444,13 @@ class UntrustedProductFolder(Case):
 
 
 class FullDrive(Case):
-    """The drive fills up while unpacking (a 1 MiB file system under C:\\Tarnby Setup): the
-    run stops with one message naming the file and the system's reason, and there is no
-    shortcut, no notice and no setup.exe started. The cut-off file is gone."""
+    """The drive fills up while unpacking: the run stops with one message naming the file and
+    the system's reason, and there is no shortcut, no notice and no setup.exe started. The
+    cut-off file is gone.
+
+    The small drive is a 1 MiB file system over the user's local application data folder. One
+    under C:\\Tarnby Setup would be a mount point, which, like a junction, the run never goes
+    through: it cannot remove it, so it unpacks into the user's own folder, that small drive."""
 
     name = "full-drive"
     # Only the patterns file is larger than the 1 MiB drive.
@@ -421,12 +458,15 @@ class FullDrive(Case):
 
     @classmethod
     def make_options(cls):
+        cls.product = cls.bench.user_folder("AppData\\Local") + "\\Tarnby Setup\\TarLoom64"
+
         def setup(ctx):
-            base = ctx.mkdir(BASE)
-            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", str(base)], check=True)
-            # After the run the case's drive C, the mount with it, is in the case's folder.
-            moved = harness.windows_to_unix(cls.bench.out / cls.name, BASE)
-            cls.addClassCleanup(subprocess.run, ["umount", "-l", str(moved)], check=False)
+            for folder in (BASE, cls.bench.user_folder("AppData\\Local")):
+                mounted = ctx.mkdir(folder)
+                subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", str(mounted)], check=True)
+                # After the run the case's drive C, the mount with it, is in the case's folder.
+                moved = harness.windows_to_unix(cls.bench.out / cls.name, folder)
+                cls.addClassCleanup(subprocess.run, ["umount", "-l", str(moved)], check=False)
 
         return dict(setup=setup)
 
@@ -435,7 +475,7 @@ class FullDrive(Case):
         self.assertEqual(result.exit_code, 1, result.describe())
         self.assertEqual([b.caption for b in result.boxes], [CAPTION], result.describe())
         text = result.boxes[0].text
-        named = 'Unable to write "' + PRODUCT + "\\"
+        named = 'Unable to write "' + self.product + "\\"
         self.assertTrue(text.startswith(named), text)
         failed = text[len('Unable to write "'):text.index('": ')]
         self.assertGreater(len(text), text.index('": ') + 3, "no reason given")
@@ -466,6 +506,42 @@ class SecondStart(Case):
         # bring to the front).
         others = {b.text for b in result.boxes if b.caption != NOTICE_CAPTION}
         self.assertLessEqual(others, {"Tarnby TarLoom64 Setup is already running."}, result.describe())
+
+
+class SetupOfAnEarlierRunStillOpen(Case):
+    """The installer an earlier run started is still open from the product folder when the
+    launcher is started again: it says that setup is already running and nothing else, rewrites
+    nothing of the folder (every file keeps its bytes and times) and starts nothing."""
+
+    name = "setup-still-open"
+
+    @classmethod
+    def make_options(cls):
+        entries = eek.read_archive(cls.bench.payload.read_bytes())
+        setup_exe = next(e.data for e in entries if eek.unpacked_name(e.stored_name) == "SETUP.EXE")
+
+        def setup(ctx):
+            ctx.write(PRODUCT + "\\SETUP.EXE", setup_exe)
+            ctx.write(PRODUCT + "\\README.TXT", b"from the earlier run")
+            record = ctx.path(harness.SETUP_RECORD)
+            ctx.start(PRODUCT + "\\SETUP.EXE", env={"TARLOOM_SETUP_LINGER_MS": "30000"})
+            harness.wait_for(record.exists, 20, "the earlier run's setup.exe did not start")
+            for path in ctx.path(PRODUCT).iterdir():
+                os.utime(path, ns=(1_500_000_000_000_000_000, 1_500_000_000_000_000_000))
+            cls.before = cls.folder_state(ctx.path(PRODUCT))
+
+        return dict(setup=setup)
+
+    @staticmethod
+    def folder_state(folder):
+        return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in folder.iterdir()}
+
+    def test_says_already_running_and_leaves_the_folder_as_it_was(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assertOnlyBox("Tarnby TarLoom64 Setup is already running.", CAPTION)
+        self.assertEqual(self.folder_state(self.result.path(PRODUCT)), self.before)
+        self.assertEqual(self.result.processes_named("setup.exe"), [])
+        self.assertNothingStaged()
 
 
 class CleanUp(Case):

@@ -136,6 +136,36 @@ class InstallerFile(unittest.TestCase):
                 self.assertEqual(list(self.work.root.glob(f"refused-{what}.exe*")), [])
 
 
+class DamagedDownload(unittest.TestCase):
+    """An installer whose payload lost a byte's worth of truth on the way (one byte changed in
+    the middle): its digest says so before anything is made, staged or started."""
+
+    @classmethod
+    def setUpClass(cls):
+        work = Work("damaged")
+        setup = harness.bench().helper("setup.exe").read_bytes()
+        folder = work.folder("payload", {"setup.exe": setup, "readme.txt": b"never installed\r\n" * 100})
+        sound = work.root / "sound.exe"
+        assert eekpack("installer", sound, folder, "--stub", stub()).returncode == 0
+        image = bytearray(sound.read_bytes())
+        payload = resources(sound)[(RT_RCDATA, 10, 1033)]
+        at = image.find(payload) + len(payload) // 2
+        image[at] ^= 0x10
+        damaged = work.root / "damaged.exe"
+        damaged.write_bytes(image)
+        cls.result = harness.bench().run_case("installer-damaged", launcher=damaged)
+
+    def test_said_once_and_nothing_made_staged_or_started(self):
+        result = self.result
+        self.assertEqual(result.exit_code, 1, result.describe())
+        self.assertEqual([(b.caption, b.text) for b in result.boxes],
+                         [("Tarnby TarLoom64 Setup", "Tarnby TarLoom64 Setup is damaged. Please download it again.")],
+                         result.describe())
+        self.assertFalse(result.path("C:\\Tarnby Setup").exists())
+        self.assertEqual(result.staged, [], result.staged_error or "the payload was staged")
+        self.assertEqual([p for p in result.drive_c.rglob("*.lnk") if "Tarnby" in p.name], [])
+
+
 class SignedInstaller(unittest.TestCase):
     """The vendor's last step: sign, verify, run. A signed launcher is refused as a stub."""
 
