@@ -151,14 +151,8 @@ void PollProcesses(Log& log, std::map<DWORD, Process>& known, bool initial) {
   std::map<DWORD, Process> current = Processes();
   if (current.empty()) return;  // a failed snapshot says nothing about exits
   const std::int64_t now = Now();
-  for (auto it = known.begin(); it != known.end();) {
-    if (current.count(it->first) == 0) {
-      log.Write(Event("exited", now).Int("pid", it->first));
-      it = known.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  // The new processes are logged before the ended ones: a reader that sees a program's end has
+  // then seen every child it started before it ended (the harness waits on them).
   for (const auto& [pid, process] : current) {
     if (pid == ::GetCurrentProcessId()) continue;
     auto found = known.find(pid);
@@ -170,6 +164,14 @@ void PollProcesses(Log& log, std::map<DWORD, Process>& known, bool initial) {
                   .String("exe", e2e::Utf8(process.exe))
                   .Bool("initial", initial));
     known[pid] = process;
+  }
+  for (auto it = known.begin(); it != known.end();) {
+    if (current.count(it->first) == 0) {
+      log.Write(Event("exited", now).Int("pid", it->first));
+      it = known.erase(it);
+    } else {
+      ++it;
+    }
   }
 }
 

@@ -272,17 +272,17 @@ def read_processes(events: list) -> list:
     return processes
 
 
-def descendants(processes: list, exe: str) -> tuple[Optional[Process], list]:
-    """The first non-initial process named `exe` and every process started below it."""
-    root = next((p for p in processes if not p.initial and p.exe.lower() == exe.lower()), None)
-    if root is None:
-        return None, []
-    family, pids = [], {root.pid}
+def descendants(processes: list, exe: str) -> tuple[list, list]:
+    """Every non-initial process named `exe` (a case may start it twice) and every process
+    started below them."""
+    roots = [p for p in processes if not p.initial and p.exe.lower() == exe.lower()]
+    family, pids = [], {root.pid for root in roots}
+    first = min((root.started_t for root in roots), default=0)
     for process in processes:
-        if process.parent in pids and process is not root and process.started_t >= root.started_t:
+        if process.parent in pids and process not in roots and process.started_t >= first:
             family.append(process)
             pids.add(process.pid)
-    return root, family
+    return roots, family
 
 
 class WatchLog:
@@ -948,9 +948,11 @@ class Bench:
         running then."""
         deadline = time.monotonic() + settle_s
         while True:
-            root, family = descendants(read_processes(tail.poll().events), EXE_NAME)
-            running = [p for p in ([root] if root else []) + family if p.ended_t is None]
-            if (root is not None and not running) or time.monotonic() > deadline:
+            # Every start of the launcher: the one the watcher saw first may be a second start
+            # that ended at once, while the other's installer is still starting.
+            roots, family = descendants(read_processes(tail.poll().events), EXE_NAME)
+            running = [p for p in roots + family if p.ended_t is None]
+            if (roots and not running) or time.monotonic() > deadline:
                 return [p for p in family if p.ended_t is None]
             watcher.drain()
             shots.poll()
