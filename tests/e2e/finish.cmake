@@ -9,4 +9,4 @@ target_link_libraries(lnkread PRIVATE ole32 uuid shell32)
 add_test(NAME e2e_finish
          COMMAND ${TARLOOM_E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/test_finish.py ${E2E_ARGS}
                  --eekpack ${EEKPACK_EXECUTABLE})
-set_wine_test_properties(e2e_finish 80)
+set_wine_test_properties(e2e_finish 120)
