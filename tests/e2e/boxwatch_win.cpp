@@ -271,9 +271,11 @@ int wmain(int argc, wchar_t** argv) {
   const char* reason = "timeout";
   for (unsigned round = 0; ::GetTickCount64() < deadline; ++round) {
     Poll(log, tracked, false);
-    // A process snapshot costs far more than a window poll: taken about every 20 ms, so that
-    // windows can still be looked at every millisecond.
-    const unsigned processRounds = options.pollMs < 20 ? 20 / options.pollMs : 1;
+    // A process snapshot costs far more than a window poll: taken every 20th poll (20 ms at the
+    // default interval), so that windows can still be looked at every millisecond. Like the
+    // window poll it is spaced out with --poll-ms, which keeps it from eating an emulated
+    // machine's processors.
+    constexpr unsigned processRounds = 20;
     if (round % processRounds == 0) PollProcesses(log, processes, false);
     if (options.answer) AnswerBoxes(log, tracked, options, Now());
     if (options.stopPath != nullptr && round % processRounds == 0 &&

@@ -36,9 +36,9 @@ Typical use in a test file (run with /usr/bin/python3):
     if __name__ == "__main__":
         harness.main()
 
-harness.main() takes --launcher, --payload, --helpers, --out and --eekpack (ctest passes them;
-without them the defaults of the build trees are used), then runs unittest with the remaining
-arguments.
+harness.main() takes --launcher, --payload, --helpers, --out, --eekpack and --inputs (inputs
+the build made; ctest passes them; without them the defaults of the build trees are used), then
+runs unittest with the remaining arguments.
 
 Bench.make_variant(name, payload=PATH | delete_payload=True) gives a copy of the launcher with
 its payload resource replaced or removed; Bench.pack(name, {file name: bytes}) makes an archive
@@ -675,10 +675,12 @@ class _Session:
 
 class Bench:
     def __init__(self, launcher: Path, payload: Optional[Path], helpers: Path, out: Path,
-                 eekpack: Optional[Path] = None):
+                 eekpack: Optional[Path] = None, inputs: Optional[Path] = None):
         self.launcher = Path(launcher)
         self.payload = Path(payload) if payload else None
         self.eekpack = Path(eekpack) if eekpack else None
+        # Inputs the build made natively (packing them under emulation took minutes).
+        self.inputs = Path(inputs) if inputs else None
         self.helpers = Path(helpers)
         self.out = Path(out)
         self._names: set = set()
@@ -1125,6 +1127,7 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--helpers", type=Path, default=build / "bin")
     parser.add_argument("--out", type=Path, default=build / "e2e")
     parser.add_argument("--eekpack", type=Path, default=REPO_ROOT / "build" / "native" / "bin" / "eekpack")
+    parser.add_argument("--inputs", type=Path, default=build / "e2e-inputs")
     return parser
 
 

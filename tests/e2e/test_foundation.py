@@ -517,8 +517,7 @@ class SetupOfAnEarlierRunStillOpen(Case):
 
     @classmethod
     def make_options(cls):
-        entries = eek.read_archive(cls.bench.payload.read_bytes())
-        setup_exe = next(e.data for e in entries if eek.unpacked_name(e.stored_name) == "SETUP.EXE")
+        setup_exe = cls.bench.helper("setup.exe").read_bytes()
 
         def setup(ctx):
             ctx.write(PRODUCT + "\\SETUP.EXE", setup_exe)

@@ -4,8 +4,8 @@ outside it, and the progress window as Windows sees it.
 
 The window is watched while the shipped launcher unpacks its sample payload on an 800 x 600
 screen; a screenshot of it is kept as OUT/unpack-sample-800x600/TarLoomSelfExtractProgressDialog-1.png.
-A payload of a few tens of MB (Wine's own DLLs and a nested archive, packed at test time) is
-unpacked once, for its files.
+A payload of a few tens of MB (Wine's own DLLs and a nested archive, packed by the build:
+tests/e2e/large_payload.py) is unpacked once, for its files.
 Archives the packer refuses to write (unsafe names, a name used twice, layout 1) are written by
 unpack_archive.
 
@@ -22,6 +22,7 @@ import unittest
 from pathlib import Path
 
 import harness
+import large_payload as large
 import unpack_archive as eek
 
 PRODUCT = "C:\\Tarnby Setup\\TarLoom64"
@@ -40,27 +41,10 @@ GEOMETRY = {
     (800, 600): ((200, 231, 400, 137), (25, 25, 350, 25), (25, 62, 350, 22)),
 }
 
-WINE_DLLS = Path("/usr/lib/i386-linux-gnu/wine/i386-windows")
-# About 56 MB of Windows binaries, packed to over twice the size of the shipped payload.
-LARGE_FILES = ("wined3d.dll", "shell32.dll", "msxml3.dll", "user32.dll", "comctl32.dll")
-
-
 def work_dir() -> Path:
     folder = harness.bench().out / "_unpack"
     folder.mkdir(parents=True, exist_ok=True)
     return folder
-
-
-def pack(archive: Path, files: list) -> Path:
-    """An archive of files on disk, each entry named by its file's name (the bench's own pack
-    takes bytes; these are tens of MB already on disk)."""
-    eekpack = harness.bench().eekpack
-    if eekpack is None or not eekpack.exists():
-        raise FileNotFoundError(f"packer {eekpack} is missing: build the native preset")
-    archive.unlink(missing_ok=True)
-    subprocess.run([str(eekpack), "create", str(archive), *map(str, files)], check=True,
-                   capture_output=True)
-    return archive
 
 
 def digest(path: Path) -> str:
@@ -69,24 +53,13 @@ def digest(path: Path) -> str:
 
 @functools.lru_cache(maxsize=None)
 def large_payload() -> tuple:
-    """(launcher variant, {unpacked name: source file}, names inside the nested archive)."""
-    missing = [name for name in LARGE_FILES if not (WINE_DLLS / name).exists()]
-    if missing:
-        raise FileNotFoundError(f"Wine's DLLs {missing} are not in {WINE_DLLS} (package wine32:i386)")
-    work = work_dir() / "large"
-    work.mkdir(exist_ok=True)
-    inner = []
-    for name, text in (("Inner-Notes.txt", "only inside the nested archive\r\n" * 50),
-                       ("inner-table.dat", "".join(f"{i:08x}" for i in range(4000)))):
-        (work / name).write_text(text, encoding="ascii")
-        inner.append(work / name)
-    nested = pack(work / "Nested.eek", inner)
-    mixed = work / "MixedCase.Txt"
-    mixed.write_bytes(b"a name in mixed case\r\n" * 100)
-    sources = [WINE_DLLS / name for name in LARGE_FILES] + [nested, mixed]
-    archive = pack(work / "large.eek", sources)
-    launcher = harness.bench().make_variant("unpack-large.exe", payload=archive)
-    return launcher, {p.name.upper(): p for p in sources}, [p.name for p in inner]
+    """(launcher variant, {unpacked name: source file}, names inside the nested archive), from
+    the archive the build made (tests/e2e/large_payload.py)."""
+    made = harness.bench().inputs / "large"
+    if not (made / "large.eek").exists():
+        raise FileNotFoundError(f"{made / 'large.eek'} is missing: build the windows preset")
+    launcher = harness.bench().make_variant("unpack-large.exe", payload=made / "large.eek")
+    return launcher, {p.name.upper(): p for p in large.sources(made)}, list(large.INNER)
 
 
 @functools.lru_cache(maxsize=None)
@@ -159,11 +132,10 @@ class DamagedArchive(RunChecks):
 
     @classmethod
     def setUpClass(cls):
-        entries = eek.read_archive(harness.bench().payload.read_bytes())
-        setup = next(e for e in entries if eek.unpacked_name(e.stored_name) == "SETUP.EXE")
+        setup = harness.bench().helper("setup.exe").read_bytes()
         whole = eek.record2(b"first.txt", b"unpacked before the damage\r\n" * 40) + \
-            eek.record2(b"setup.exe", setup.data)
-        launcher = crafted_variant("unpack-damaged", whole[:len(whole) - len(setup.data) // 2])
+            eek.record2(b"setup.exe", setup)
+        launcher = crafted_variant("unpack-damaged", whole[:len(whole) - len(setup) // 2])
         cls.result = harness.bench().run_case("unpack-damaged", launcher=launcher)
 
     def test_damage_said_naming_the_entry_and_nothing_made_of_the_files(self):
@@ -224,7 +196,7 @@ class LargePayloadFiles(RunChecks):
 
     def test_stages_the_whole_payload_over_twice_the_shipped_size(self):
         # Staging takes the length from the resource, not from what the launcher shipped with.
-        payload = (work_dir() / "large" / "large.eek").read_bytes()
+        payload = (harness.bench().inputs / "large" / "large.eek").read_bytes()
         self.assertGreater(len(payload), 2 * harness.bench().payload.stat().st_size)
         self.assertTrue(self.result.staged, self.result.staged_error or "the archive was never staged")
         for snapshot in self.result.staged:
