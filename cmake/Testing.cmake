@@ -27,20 +27,35 @@ function(set_wine_test_properties name seconds)
                TARLOOM_OVERRUN_DIR=${CMAKE_BINARY_DIR}/overruns)
 endfunction()
 
+# The Windows test programs on the default screen run one after another in one running Wine
+# session (scripts/wine-session), started before the first and ended after the last: under
+# emulation each would otherwise pay Wine's whole start, about 8 s. The end-to-end suites run
+# beside them.
+if(WIN32)
+  add_test(NAME wine_session_start COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-session start units)
+  add_test(NAME wine_session_stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-session stop units)
+  set_wine_test_properties(wine_session_start 60 FIXTURES_SETUP wine_units)
+  set_wine_test_properties(wine_session_stop 60 FIXTURES_CLEANUP wine_units)
+endif()
+
 # A GoogleTest program registered as one ctest test (one process: under Wine a process costs
-# about a second, so test cases are not split into separate ctest tests). In the Windows tree
+# about a second, so test cases are not split into separate ctest tests), in the session above
+# unless OWN_PREFIX (a program that changes the prefix for good). In the Windows tree
 # ctest runs it through the Wine emulator, with a limit of LIMIT seconds (15 unless given):
 # about three times what it takes, and over one and a half times with another job on both
 # processors.
 function(add_unit_test name)
-  cmake_parse_arguments(ARG "" "LIMIT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_PREFIX" "LIMIT" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_LIMIT)
     set(ARG_LIMIT 15)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
-  if(WIN32)
+  if(WIN32 AND ARG_OWN_PREFIX)
     set_wine_test_properties(${name} ${ARG_LIMIT})
+  elseif(WIN32)
+    set_wine_test_properties(${name} ${ARG_LIMIT} FIXTURES_REQUIRED wine_units RESOURCE_LOCK wine_units)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT TARLOOM_WINE_SESSION=units)
   endif()
 endfunction()

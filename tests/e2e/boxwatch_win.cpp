@@ -2,8 +2,15 @@
 // millisecond (every N with --poll-ms N) and logs, one JSON object per line, every window it sees appear, change and go,
 // and answers message boxes (#32770) with OK after a chosen delay, as a user would.
 //
-//   boxwatch --log FILE [--stop FILE] [--timeout-ms N] [--answer-delay-ms N] [--no-answer]
-//            [--poll-ms N]
+//   boxwatch --log FILE [--stop FILE] [--cases FILE] [--timeout-ms N] [--answer-delay-ms N]
+//            [--no-answer] [--poll-ms N]
+//
+// With --cases it serves one case after another in a session that stays up: the harness
+// writes FILE with "start NAME ANSWER DELAY_MS" (ANSWER 1 or 0) before a case and "stop NAME"
+// after it; the watcher takes the file away, looks once more, and logs the case's "start" (its
+// windows then up count as initial, as at the watcher's own start) or "stop", each with "case"
+// NAME. Between cases no box is answered. Under emulation a program's start costs seconds: one
+// watcher per session instead of one per case.
 //
 // A poll reads a progress bar's position by a message to its window, which the watched program
 // must answer: under emulation, where every step is slower, a longer interval keeps the watcher
@@ -24,6 +31,7 @@
 #include <tlhelp32.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cwchar>
 #include <map>
 #include <set>
@@ -37,6 +45,7 @@ namespace {
 struct Options {
   const wchar_t* logPath = nullptr;
   const wchar_t* stopPath = nullptr;
+  const wchar_t* casesPath = nullptr;
   std::int64_t timeoutMs = 120000;
   std::int64_t answerDelayMs = 0;
   unsigned pollMs = 1;
@@ -95,6 +104,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       options.logPath = argv[++i];
     } else if (arg == L"--stop" && hasValue) {
       options.stopPath = argv[++i];
+    } else if (arg == L"--cases" && hasValue) {
+      options.casesPath = argv[++i];
     } else if (arg == L"--timeout-ms" && hasValue) {
       options.timeoutMs = _wtoi64(argv[++i]);
     } else if (arg == L"--answer-delay-ms" && hasValue) {
@@ -240,13 +251,51 @@ void Poll(Log& log, std::map<HWND, Tracked>& tracked, bool initial) {
   }
 }
 
+// The harness's request in the cases file, taken away once read: {"start" or "stop", name,
+// answer, delay}. Empty when there is none (or it is still being written: the harness renames
+// it into place whole).
+struct CaseRequest {
+  std::string verb, name;
+  bool answer = true;
+  std::int64_t answerDelayMs = 0;
+};
+
+bool TakeCaseRequest(const wchar_t* path, CaseRequest& request) {
+  HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char text[512] = {};
+  DWORD read = 0;
+  const BOOL ok = ::ReadFile(file, text, sizeof text - 1, &read, nullptr);
+  ::CloseHandle(file);
+  ::DeleteFileW(path);
+  if (!ok) return false;
+  char verb[16] = {}, name[256] = {};
+  int answer = 1;
+  long long delay = 0;
+  const int fields = std::sscanf(text, "%15s %255s %d %lld", verb, name, &answer, &delay);
+  if (fields < 2) return false;
+  request = {verb, name, answer != 0, delay};
+  return request.verb == "start" || request.verb == "stop";
+}
+
+e2e::JsonLine StartEvent(const Options& options) {
+  e2e::JsonLine line = Event("start", Now());
+  line.Int("pid", ::GetCurrentProcessId())
+      .Raw("screen", "[" + std::to_string(::GetSystemMetrics(SM_CXSCREEN)) + "," +
+                         std::to_string(::GetSystemMetrics(SM_CYSCREEN)) + "]")
+      .Int("answer_delay_ms", options.answerDelayMs)
+      .Bool("answer", options.answer);
+  return line;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fwprintf(stderr, L"usage: boxwatch --log FILE [--stop FILE] [--timeout-ms N] "
-                          L"[--answer-delay-ms N] [--no-answer] [--poll-ms N]\n");
+                          L"[--answer-delay-ms N] [--no-answer] [--poll-ms N] [--cases FILE]\n");
     return 2;
   }
   Log log(options.logPath);
@@ -258,12 +307,9 @@ int wmain(int argc, wchar_t** argv) {
   std::map<DWORD, Process> processes;
   Poll(log, tracked, true);
   PollProcesses(log, processes, true);
-  log.Write(Event("start", Now())
-                .Int("pid", ::GetCurrentProcessId())
-                .Raw("screen", "[" + std::to_string(::GetSystemMetrics(SM_CXSCREEN)) + "," +
-                                   std::to_string(::GetSystemMetrics(SM_CYSCREEN)) + "]")
-                .Int("answer_delay_ms", options.answerDelayMs)
-                .Bool("answer", options.answer));
+  // A session's watcher answers nothing until a case starts.
+  if (options.casesPath != nullptr) options.answer = false;
+  log.Write(StartEvent(options));
 
   const ULONGLONG timeout = static_cast<ULONGLONG>(options.timeoutMs);
   ULONGLONG deadline = ::GetTickCount64() + timeout;
@@ -277,6 +323,21 @@ int wmain(int argc, wchar_t** argv) {
     // machine's processors.
     constexpr unsigned processRounds = 20;
     if (round % processRounds == 0) PollProcesses(log, processes, false);
+    CaseRequest request;
+    if (options.casesPath != nullptr && round % processRounds == 0 && TakeCaseRequest(options.casesPath, request)) {
+      // One more look first: what happened before the request belongs before its line.
+      Poll(log, tracked, false);
+      PollProcesses(log, processes, false);
+      if (request.verb == "start") {
+        for (auto& [hwnd, window] : tracked) window.initial = true;
+        options.answer = request.answer;
+        options.answerDelayMs = request.answerDelayMs;
+        log.Write(StartEvent(options).String("case", request.name));
+      } else {
+        options.answer = false;
+        log.Write(Event("stop", Now()).String("reason", "stop").String("case", request.name));
+      }
+    }
     if (options.answer) AnswerBoxes(log, tracked, options, Now());
     if (options.stopPath != nullptr && round % processRounds == 0 &&
         ::GetFileAttributesW(options.stopPath) != INVALID_FILE_ATTRIBUTES) {

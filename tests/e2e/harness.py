@@ -15,7 +15,7 @@ its window log, Wine's processes and a picture of the screen in $TARLOOM_OVERRUN
 (default OUT/_overruns) before it is stopped.
 
 Cases of one kind (the prefix's arch, the screen's size, the Windows version reported) in one
-test program share a running Wine prefix, its wineserver and its display
+test program share a running Wine prefix, its wineserver, its display and the watcher
 (OUT/_sessions/<program>-<kind>), started with the first such case: a Windows program then
 starts in about a second under emulation, where a new prefix takes eight. Each case still starts from a fresh drive C, and what it left running is
 ended before the next one; a case that overran or failed ends its prefix, and the next case of
@@ -287,14 +287,20 @@ def descendants(processes: list, exe: str) -> tuple[list, list]:
 
 class WatchLog:
     """A boxwatch log read as it grows: poll() takes in the lines written since the last call.
-    A handle reused after its window went away starts a new Window under "hwnd#2", ..."""
+    A handle reused after its window went away starts a new Window under "hwnd#2", ...
 
-    def __init__(self, path: Path):
+    With `case`, the log is a session watcher's, read from `offset`: only the lines from that
+    case's "start" to its "stop" are taken (kept in `lines`)."""
+
+    def __init__(self, path: Path, case: Optional[str] = None, offset: int = 0):
         self.path = path
         self.events: list = []
         self.windows: dict = {}
+        self.lines: list = []
+        self.stopped = False
+        self.case = case
         self._live: dict = {}
-        self._offset = 0
+        self._offset = offset
 
     def poll(self) -> "WatchLog":
         if not self.path.exists():
@@ -305,9 +311,19 @@ class WatchLog:
         end = data.rfind(b"\n") + 1  # a line still being written waits for the next poll
         self._offset += end
         for line in data[:end].decode("utf-8", errors="replace").splitlines():
-            if line.endswith("}"):
-                self._take(json.loads(line))
+            if not line.endswith("}") or self.stopped:
+                continue
+            event = json.loads(line)
+            if self.case is not None and not self.events and not (
+                    event["event"] == "start" and event.get("case") == self.case):
+                continue
+            self.lines.append(line)
+            self._take(event)
+            self.stopped = self.case is not None and event["event"] == "stop" and event.get("case") == self.case
         return self
+
+    def save(self, path: Path) -> None:
+        path.write_text("".join(line + "\n" for line in self.lines), encoding="utf-8")
 
     def _take(self, event: dict) -> None:
         self.events.append(event)
@@ -581,11 +597,47 @@ class _Session:
         if not select.select([self.keeper.stdout], [], [], 60 * TIME_SCALE)[0]:
             self.end()
             raise RuntimeError(f"Wine did not start in {self.prefix}")
+        # One watcher for every case of the session (boxwatch --cases): under emulation its start
+        # took seconds a case.
+        self.watch_log = self.prefix.with_name(name + ".boxwatch.jsonl")
+        self.cases_file = self.prefix.with_name(name + ".cases")
+        # An earlier run's log and request must not be taken for this watcher's.
+        self.watch_log.unlink(missing_ok=True)
+        self.cases_file.unlink(missing_ok=True)
+        with open(self.prefix.with_name(name + ".boxwatch.err"), "wb") as watch_err:
+            self.watcher = subprocess.Popen(
+                [*AS_USER, "wine", str(bench.helper("boxwatch.exe")), "--log", unix_to_windows(self.watch_log),
+                 "--cases", unix_to_windows(self.cases_file), "--timeout-ms", str(int(900_000 * TIME_SCALE)),
+                 "--poll-ms", str(POLL_MS)],
+                env=self.env, stdout=subprocess.DEVNULL, stderr=watch_err)
+        try:
+            wait_for(lambda: any(e["event"] == "start" for e in WatchLog(self.watch_log).poll().events), 20,
+                     f"boxwatch did not start in {self.prefix}")
+        except RuntimeError:
+            self.end()
+            raise
         # The keeper runs as start.exe with cmd.exe under it: ended, the wineserver would go too.
         self._own_pids = set(self.wine_pids())
         self._spare = self.prefix.with_name(name + ".spare")
         self._spare_maker: Optional[subprocess.Popen] = None
         self._make_spare()
+
+    def _ask_watcher(self, line: str) -> None:
+        ready = self.cases_file.with_suffix(".new")
+        ready.write_text(line + "\n", encoding="ascii")
+        os.replace(ready, self.cases_file)  # whole, never half-written
+
+    def begin_case(self, name: str, answer: bool, answer_delay_ms: int) -> WatchLog:
+        """Tells the watcher a case starts, and returns the case's part of its log once it has."""
+        tail = WatchLog(self.watch_log, case=name, offset=self.watch_log.stat().st_size)
+        self._ask_watcher(f"start {name} {int(answer)} {answer_delay_ms}")
+        wait_for(lambda: tail.poll().events, 10, f"boxwatch did not start case {name} (see {self.watch_log})")
+        return tail
+
+    def end_case(self, tail: WatchLog) -> None:
+        """Tells the watcher the case has ended, and waits until it has looked a last time."""
+        self._ask_watcher(f"stop {tail.case}")
+        wait_for(lambda: tail.poll().stopped, 15, f"boxwatch did not stop case {tail.case} (see {self.watch_log})")
 
     def _make_spare(self) -> None:
         """Starts copying the next case's drive C beside the prefix."""
@@ -662,6 +714,10 @@ class _Session:
                 pass
         self.keeper.kill()
         self.keeper.wait()
+        watcher = getattr(self, "watcher", None)
+        if watcher is not None:
+            watcher.kill()
+            watcher.wait()
         self.display.stop()
         spare_maker = getattr(self, "_spare_maker", None)
         if spare_maker is not None:
@@ -831,18 +887,7 @@ class Bench:
             watcher = StagedWatcher([windows_to_unix(prefix, f) for f in folders], case_dir / "staged")
 
             log = case_dir / "boxwatch.jsonl"
-            stop = case_dir / "stop"
-            watch_cmd = [*AS_USER, "wine", str(self.helper("boxwatch.exe")), "--log", unix_to_windows(log),
-                         "--stop", unix_to_windows(stop), "--timeout-ms", str(int((timeout_s + settle_s + 60) * 1000)),
-                         "--answer-delay-ms", str(answer_delay_ms), "--poll-ms", str(POLL_MS)]
-            if not answer:
-                watch_cmd.append("--no-answer")
-            with open(case_dir / "boxwatch.err", "wb") as watch_err:
-                boxwatch = subprocess.Popen(watch_cmd, env=env, stdout=subprocess.DEVNULL, stderr=watch_err)
-            processes.append(boxwatch)
-            tail = WatchLog(log)
-            wait_for(lambda: any(e["event"] == "start" for e in tail.poll().events), 10,
-                      f"boxwatch did not start (see {case_dir})")
+            tail = session.begin_case(name, answer, answer_delay_ms)
 
             started_t = filetime_now()
             started = time.monotonic()
@@ -863,6 +908,7 @@ class Bench:
             while launched.poll() is None or (second is not None and second.poll() is None):
                 if time.monotonic() - started > timeout_s:
                     timed_out = True
+                    tail.poll().save(log)
                     self._save_overrun(name, case_dir, session)
                     for program in (launched, second):
                         if program is not None and program.poll() is None:
@@ -878,11 +924,8 @@ class Bench:
             exit_code = None if timed_out else launched.returncode
             lingering = self._settle(tail, settle_s, watcher, shots)
 
-            stop.touch()
-            try:
-                boxwatch.wait(timeout=15 * TIME_SCALE)
-            except subprocess.TimeoutExpired:
-                boxwatch.kill()
+            session.end_case(tail)
+            tail.save(log)
             shots.finish()
             watcher.close()
             attributes = self._fileattr(context, "get", inspect, "attributes")

@@ -98,8 +98,9 @@ class FullRun(FinishChecks):
 
 
 class FullRunOn64BitWindows(FullRun):
-    """The same run in a 64-bit prefix: the shortcut through the 32-bit WScript.Shell of WoW64,
-    the notice and the start of setup.exe."""
+    """The same run in a 64-bit prefix, where the 32-bit launcher runs as on 64-bit Windows: the
+    payload staged and unpacked, the shortcut through the 32-bit WScript.Shell of WoW64, the
+    notice and the start of setup.exe. The suites' one run in such a prefix."""
 
     @classmethod
     def setUpClass(cls):
@@ -107,6 +108,16 @@ class FullRunOn64BitWindows(FullRun):
                                               arch="win64", after=read_shortcut)
         cls.shortcut = cls.result.after
         cls.record = cls.result.setup_record()
+
+    def test_payload_staged_whole_then_removed_and_setup_unpacked(self):
+        payload = harness.bench().payload.read_bytes()
+        self.assertTrue(self.result.staged, self.result.staged_error or "the payload was never staged")
+        for snapshot in self.result.staged:
+            self.assertTrue(snapshot.data() == payload, f"{snapshot.copy} differs from the payload")
+        staged = self.result.staged[0]
+        self.assertFalse((staged.folder / staged.name).exists(), "staged archive left behind")
+        self.assertEqual(self.result.path(PRODUCT_FOLDER + "\\SETUP.EXE").read_bytes(),
+                         harness.bench().helper("setup.exe").read_bytes())
 
 
 class FixedFolderNotTheUsers(FinishChecks):

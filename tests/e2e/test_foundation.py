@@ -408,13 +408,6 @@ class ReadOnlySetupLeftBehind(Case):
         self.assertTrue(self.result.setup_record(), f"setup.exe did not run ({self.result.describe()})")
 
 
-class NormalRunOn64BitWindows(NormalRun):
-    """The same run in a 64-bit prefix, where the 32-bit launcher runs as on 64-bit Windows."""
-
-    name = "normal-run-64"
-    options = dict(NormalRun.options, arch="win64")
-
-
 class UntrustedProductFolder(Case):
     """A product folder that everyone may change, as one made by another account would be,
     holding a hidden DLL and a subfolder: it is made this user's, emptied of all of it, and the
