@@ -14,7 +14,7 @@ case starts from scratch. Cases run one at a time. A case that overruns its time
 its window log, Wine's processes and a picture of the screen in $TARLOOM_OVERRUN_DIR/<name>
 (default OUT/_overruns) before it is stopped.
 
-Cases of one kind (the prefix's arch, the screen's size, the Windows version reported) in one
+Cases of one kind (the prefix's arch, the screen's size) in one
 test program share a running Wine prefix, its wineserver, its display and the watcher
 (OUT/_sessions/<program>-<kind>), started with the first such case: a Windows program then
 starts in about a second under emulation, where a new prefix takes eight. Each case still starts from a fresh drive C, and what it left running is
@@ -582,12 +582,11 @@ class _Session:
     time waiting on the launcher's timers): under emulation the copy takes 2 to 3 s. A case that
     overran or failed ends the session; the next case starts a new one."""
 
-    def __init__(self, bench: "Bench", name: str, arch: str, screen: tuple, windows_version: Optional[str]):
+    def __init__(self, bench: "Bench", name: str, arch: str, screen: tuple):
         self.prefix = bench.out / "_sessions" / name
         self.screen = screen
         subprocess.run([str(REPO_ROOT / "scripts/wine-prefix"), str(self.prefix)], check=True,
                        env=dict(os.environ, WINEARCH=arch))
-        _add_registry(self.prefix, windows_version)
         self._own_pids: set = set()
         self.display = _Display(screen)
         self.env = dict(bench.wine_env(arch), WINEPREFIX=str(self.prefix), DISPLAY=self.display.name)
@@ -819,17 +818,16 @@ class Bench:
             self.end_session(session)
             raise
 
-    def session(self, arch: str = "win32", screen=(800, 600), windows_version: Optional[str] = None) -> _Session:
+    def session(self, arch: str = "win32", screen=(800, 600)) -> _Session:
         """The running prefix for cases of this kind, started on first use."""
-        key = (arch, tuple(screen), windows_version)
+        key = (arch, tuple(screen))
         if key in self._sessions and self._sessions[key].keeper.poll() is not None:
             # Its keeper is gone, and with it the warm wineserver: a new one.
             self.end_session(self._sessions[key])
         if key not in self._sessions:
             # Named after the test program too: programs run side by side.
-            name = f"{Path(sys.argv[0]).stem}-{arch}-{screen[0]}x{screen[1]}" + (
-                f"-{windows_version}" if windows_version else "")
-            self._sessions[key] = _Session(self, name, arch, tuple(screen), windows_version)
+            name = f"{Path(sys.argv[0]).stem}-{arch}-{screen[0]}x{screen[1]}"
+            self._sessions[key] = _Session(self, name, arch, tuple(screen))
         return self._sessions[key]
 
     def end_session(self, session: _Session) -> None:
@@ -861,7 +859,7 @@ class Bench:
         case_dir = self.out / name
         shutil.rmtree(case_dir, ignore_errors=True)
         case_dir.mkdir(parents=True)
-        session = self.session(arch, screen, windows_version)
+        session = self.session(arch, screen)
         prefix = session.prefix
 
         exe_dir = exe_dir or self.user_folder("Downloads")
@@ -882,6 +880,11 @@ class Bench:
             processes += context.started
             if context._attributes:
                 context.wine(str(self.helper("fileattr.exe")), "set", *context._attributes)
+            # Read by Wine when a program starts: set in the running prefix for this case alone
+            # (a prefix of its own would cost Wine's whole start).
+            version_key = f"HKCU\\Software\\Wine\\AppDefaults\\{EXE_NAME}"
+            if windows_version:
+                context.wine("reg", "add", version_key, "/v", "Version", "/d", windows_version, "/f")
 
             folders = list(dict.fromkeys(watch if watch is not None else [cwd, exe_dir]))
             watcher = StagedWatcher([windows_to_unix(prefix, f) for f in folders], case_dir / "staged")
@@ -931,6 +934,8 @@ class Bench:
             attributes = self._fileattr(context, "get", inspect, "attributes")
             security = self._fileattr(context, "sddl", inspect_security, "sddl")
             after_result = after(context) if after else None
+            if windows_version:
+                context.wine("reg", "delete", version_key, "/f")
             for process in processes:
                 if process.poll() is None:
                     process.kill()
@@ -1002,15 +1007,6 @@ class Bench:
             watcher.drain()
             shots.poll()
             time.sleep(0.01 * POLL_MS)
-
-
-def _add_registry(prefix: Path, windows_version: Optional[str]) -> None:
-    """Registry settings of the case, written into the prefix before its wineserver starts."""
-    if not windows_version:
-        return
-    text = f'\n[Software\\\\Wine\\\\AppDefaults\\\\{EXE_NAME}] 0\n"Version"="{windows_version}"\n'
-    with open(prefix / "user.reg", "a", encoding="ascii") as reg:
-        reg.write(text)
 
 
 def kill_wineserver(env: dict) -> None:
