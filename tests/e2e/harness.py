@@ -853,6 +853,7 @@ class Bench:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         timeout_s, settle_s = timeout_s * TIME_SCALE, settle_s * TIME_SCALE
         self._names.add(name)
+        case_started = time.monotonic()
         launcher = Path(launcher or self.launcher)
         if not launcher.exists():
             raise FileNotFoundError(f"launcher {launcher} is missing: build the windows preset")
@@ -925,7 +926,9 @@ class Bench:
             duration = time.monotonic() - started
             ended_t = filetime_now()
             exit_code = None if timed_out else launched.returncode
+            settle_started = time.monotonic()
             lingering = self._settle(tail, settle_s, watcher, shots)
+            settled = time.monotonic() - settle_started
 
             session.end_case(tail)
             tail.save(log)
@@ -955,6 +958,9 @@ class Bench:
                     os.rename(prefix / "drive_c", case_dir / "drive_c")
                 self.end_session(session)
 
+        # Where a case's time goes, in the test's output: the limits are set from such figures.
+        print(f"harness: case {name}: {time.monotonic() - case_started:.1f} s, the launcher's run "
+              f"{duration:.1f} s, the settle {settled:.1f} s", file=sys.stderr, flush=True)
         events, windows = read_watch_log(log)
         # The snapshots were taken in the session's prefix; their folders are read in the case's.
         staged = None if watcher.error else [
