@@ -19,8 +19,9 @@ class BenchOnProbe(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         bench = harness.bench()
-        # Each label stays 300 ms (scaled): with both processors loaded beside the emulated
-        # machine, the window's picture was once not taken in the 3 x 150 ms it lived.
+        # Each label stays 300 ms (scaled), which leaves the window up longer for its picture:
+        # with both processors loaded beside the emulated machine, one of the two pictures was
+        # once not taken when the labels stayed 150 ms.
         cls.result = bench.run_case("bench-probe", launcher=bench.helper("bench_probe.exe"), screen=(640, 480),
                                     answer_delay_ms=ANSWER_DELAY_MS, args=("--pump-ms", str(int(300 * harness.TIME_SCALE))),
                                     screenshot_classes=["#32770", "BenchProbeWindow"])
