@@ -2,8 +2,8 @@
 // millisecond (every N with --poll-ms N) and logs, one JSON object per line, every window it sees appear, change and go,
 // and answers message boxes (#32770) with OK after a chosen delay, as a user would.
 //
-//   boxwatch --log FILE [--stop FILE] [--cases FILE] [--timeout-ms N] [--answer-delay-ms N]
-//            [--no-answer] [--poll-ms N]
+//   boxwatch --log FILE [--cases FILE] [--timeout-ms N] [--answer-delay-ms N] [--no-answer]
+//            [--poll-ms N]
 //
 // With --cases it serves one case after another in a session that stays up: the harness
 // writes FILE with "start NAME ANSWER DELAY_MS" (ANSWER 1 or 0) before a case and "stop NAME"
@@ -22,8 +22,7 @@
 // Every line carries "t", the system time as FILETIME ticks (100 ns since 1601, UTC), so a test
 // can order the watcher's events against times recorded by other programs. The first line is
 // {"event":"start",...} (the harness starts the program under test only after it), the last
-// {"event":"stop",...}; the watcher ends when the stop file appears, or when it has logged
-// nothing for the timeout (no window or process came, changed or went, no box was answered).
+// {"event":"stop",...}; the watcher ends when it has logged nothing for the timeout (no window or process came, changed or went, no box was answered).
 // The timeout counts from the last event, not from the start: a program still being served (a
 // box up is answered again every second) or one that only just ended (whose children may still
 // show a box) keeps the watcher there, however slowly the machine runs.
@@ -44,7 +43,6 @@ namespace {
 
 struct Options {
   const wchar_t* logPath = nullptr;
-  const wchar_t* stopPath = nullptr;
   const wchar_t* casesPath = nullptr;
   std::int64_t timeoutMs = 120000;
   std::int64_t answerDelayMs = 0;
@@ -102,8 +100,6 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     const bool hasValue = i + 1 < argc;
     if (arg == L"--log" && hasValue) {
       options.logPath = argv[++i];
-    } else if (arg == L"--stop" && hasValue) {
-      options.stopPath = argv[++i];
     } else if (arg == L"--cases" && hasValue) {
       options.casesPath = argv[++i];
     } else if (arg == L"--timeout-ms" && hasValue) {
@@ -294,7 +290,7 @@ e2e::JsonLine StartEvent(const Options& options) {
 int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fwprintf(stderr, L"usage: boxwatch --log FILE [--stop FILE] [--timeout-ms N] "
+    std::fwprintf(stderr, L"usage: boxwatch --log FILE [--timeout-ms N] "
                           L"[--answer-delay-ms N] [--no-answer] [--poll-ms N] [--cases FILE]\n");
     return 2;
   }
@@ -314,7 +310,6 @@ int wmain(int argc, wchar_t** argv) {
   const ULONGLONG timeout = static_cast<ULONGLONG>(options.timeoutMs);
   ULONGLONG deadline = ::GetTickCount64() + timeout;
   unsigned long long logged = log.lines();
-  const char* reason = "timeout";
   for (unsigned round = 0; ::GetTickCount64() < deadline; ++round) {
     Poll(log, tracked, false);
     // A process snapshot costs far more than a window poll: taken every 20th poll (20 ms at the
@@ -339,20 +334,12 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
     if (options.answer) AnswerBoxes(log, tracked, options, Now());
-    if (options.stopPath != nullptr && round % processRounds == 0 &&
-        ::GetFileAttributesW(options.stopPath) != INVALID_FILE_ATTRIBUTES) {
-      // One last look, so that nothing that happened before the stop request is missed.
-      Poll(log, tracked, false);
-      PollProcesses(log, processes, false);
-      reason = "stop";
-      break;
-    }
     if (log.lines() != logged) {
       logged = log.lines();
       deadline = ::GetTickCount64() + timeout;
     }
     ::Sleep(options.pollMs);
   }
-  log.Write(Event("stop", Now()).String("reason", reason));
+  log.Write(Event("stop", Now()).String("reason", "timeout"));
   return 0;
 }
