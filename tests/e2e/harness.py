@@ -861,6 +861,7 @@ class Bench:
         shutil.rmtree(case_dir, ignore_errors=True)
         case_dir.mkdir(parents=True)
         session = self.session(arch, screen)
+        session_s = time.monotonic() - case_started  # long where the case had to start a prefix
         prefix = session.prefix
 
         exe_dir = exe_dir or self.user_folder("Downloads")
@@ -959,8 +960,9 @@ class Bench:
                 self.end_session(session)
 
         # Where a case's time goes, in the test's output: the limits are set from such figures.
-        print(f"harness: case {name}: {time.monotonic() - case_started:.1f} s, the launcher's run "
-              f"{duration:.1f} s, the settle {settled:.1f} s", file=sys.stderr, flush=True)
+        print(f"harness: case {name}: {time.monotonic() - case_started:.1f} s, its prefix ready after "
+              f"{session_s:.1f} s, the launcher's run {duration:.1f} s, the settle {settled:.1f} s",
+              file=sys.stderr, flush=True)
         events, windows = read_watch_log(log)
         # The snapshots were taken in the session's prefix; their folders are read in the case's.
         staged = None if watcher.error else [
