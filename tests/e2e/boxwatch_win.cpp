@@ -22,7 +22,8 @@
 // Every line carries "t", the system time as FILETIME ticks (100 ns since 1601, UTC), so a test
 // can order the watcher's events against times recorded by other programs. The first line is
 // {"event":"start",...} (the harness starts the program under test only after it), the last
-// {"event":"stop",...}; the watcher ends when it has logged nothing for the timeout (no window or process came, changed or went, no box was answered).
+// {"event":"stop",...}; the watcher ends when it has logged nothing for the timeout (no window
+// or process came, changed or went, no box was answered).
 // The timeout counts from the last event, not from the start: a program still being served (a
 // box up is answered again every second) or one that only just ended (whose children may still
 // show a box) keeps the watcher there, however slowly the machine runs.

@@ -10,6 +10,6 @@ add_test(NAME e2e_finish
          COMMAND ${TARLOOM_E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/test_finish.py ${E2E_ARGS}
                  --eekpack ${EEKPACK_EXECUTABLE})
 # It holds the one case in a 64-bit prefix, which took 690 s in a loaded guest, 30 s of it the
-# launcher's run and most of the rest the prefix's start (the suite 1021 s, loaded): over one
-# and a half times that.
+# launcher's run and most of the rest the 64-bit template's making (the suite 1021 s, loaded):
+# over one and a half times that.
 set_wine_test_properties(e2e_finish 160)
