@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "launcher/entry_files_win.h"
+#include "folders/entry_files_win.h"
 #include "win32/fixed_text.h"
 
 namespace launcher {

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "launcher/install_paths.h"
+#include "folders/install_paths.h"
 #include "launcher/launch_rules.h"
 #include "launcher/message_box.h"
 #include "win32/ansi.h"

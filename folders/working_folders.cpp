@@ -1,13 +1,13 @@
-#include "launcher/working_folders.h"
+#include "folders/working_folders.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include "launcher/folder_security_win.h"
-#include "launcher/install_paths.h"
+#include "folders/folder_security_win.h"
+#include "folders/install_paths.h"
 #include "launcher/message_box.h"
-#include "launcher/nt_file_layer_win.h"
-#include "launcher/run_folder.h"
+#include "folders/nt_file_layer_win.h"
+#include "folders/run_folder.h"
 #include "launcher/single_run.h"
 #include "launcher/texts.h"
 #include "win32/ansi.h"

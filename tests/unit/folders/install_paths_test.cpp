@@ -1,4 +1,4 @@
-#include "launcher/install_paths.h"
+#include "folders/install_paths.h"
 
 #include <gtest/gtest.h>
 

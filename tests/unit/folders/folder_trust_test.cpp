@@ -1,5 +1,5 @@
 // Which existing working folders are used as they are.
-#include "launcher/folder_trust.h"
+#include "folders/folder_trust.h"
 
 #include <gtest/gtest.h>
 

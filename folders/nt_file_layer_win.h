@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-#include "launcher/folder_security_win.h"
-#include "launcher/run_folder.h"
+#include "folders/folder_security_win.h"
+#include "folders/run_folder.h"
 
 namespace launcher {
 

@@ -1,7 +1,7 @@
 // Which folder a run uses, and what it does there in which order, on a stand-in file layer
 // with synthetic owners and access lists: the accounts, rights and links that Wine cannot keep
 // apart.
-#include "launcher/run_folder.h"
+#include "folders/run_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "launcher/output_path.h"
+#include "folders/output_path.h"
 
 namespace launcher {
 

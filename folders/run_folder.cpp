@@ -1,4 +1,4 @@
-#include "launcher/run_folder.h"
+#include "folders/run_folder.h"
 
 namespace launcher {
 

@@ -1,4 +1,4 @@
-#include "launcher/install_paths.h"
+#include "folders/install_paths.h"
 
 #include "archive/entry_name.h"
 #include "launcher/texts.h"

@@ -1,7 +1,7 @@
-#include "launcher/entry_files_win.h"
+#include "folders/entry_files_win.h"
 
 #include "fileops/file_listing.h"
-#include "launcher/output_path.h"
+#include "folders/output_path.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
 #include "win32/upper_case.h"

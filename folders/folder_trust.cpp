@@ -1,4 +1,4 @@
-#include "launcher/folder_trust.h"
+#include "folders/folder_trust.h"
 
 namespace launcher {
 

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "launcher/folder_trust.h"
+#include "folders/folder_trust.h"
 #include "win32/fixed_text.h"
 
 namespace launcher {

@@ -1,4 +1,4 @@
-#include "launcher/nt_file_layer_win.h"
+#include "folders/nt_file_layer_win.h"
 
 #include <winternl.h>
 

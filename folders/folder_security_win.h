@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "launcher/run_folder.h"
+#include "folders/run_folder.h"
 
 namespace launcher {
 

@@ -1,4 +1,4 @@
-#include "launcher/folder_security_win.h"
+#include "folders/folder_security_win.h"
 
 #include <aclapi.h>
 #include <sddl.h>
