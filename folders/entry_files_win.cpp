@@ -6,7 +6,7 @@
 #include "win32/error_mode.h"
 #include "win32/upper_case.h"
 
-namespace launcher {
+namespace folders {
 
 namespace {
 
@@ -175,4 +175,4 @@ void EntryFiles::Fail(DWORD error) {
   ::DeleteFileW(win32::AnsiToWide(path_.view()).c_str());
 }
 
-}  // namespace launcher
+}  // namespace folders

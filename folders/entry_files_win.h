@@ -9,7 +9,7 @@
 #include "win32/fixed_text.h"
 #include "win32/handle.h"
 
-namespace launcher {
+namespace folders {
 
 // The first product-folder file that could not be created or fully written, and the system's
 // error for it; empty (error 0) while every entry went out whole.
@@ -61,4 +61,4 @@ class EntryFiles final : public archive::EntrySink {
   std::size_t heldRoom_ = 0;
 };
 
-}  // namespace launcher
+}  // namespace folders

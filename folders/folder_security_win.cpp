@@ -6,7 +6,7 @@
 #include "win32/fixed_text.h"
 #include "win32/handle.h"
 
-namespace launcher {
+namespace folders {
 
 namespace {
 
@@ -112,4 +112,4 @@ DWORD TakeOverFolder(HANDLE folder, const ProtectedFolderSecurity& security) {
   return 0;
 }
 
-}  // namespace launcher
+}  // namespace folders

@@ -7,7 +7,7 @@
 
 #include "folders/run_folder.h"
 
-namespace launcher {
+namespace folders {
 
 // SYSTEM, the administrators and the current user full control, users read and execute,
 // inherited by everything made inside; nothing inherited from above (a protected list).
@@ -37,4 +37,4 @@ void ReadFolderSecurity(HANDLE folder, FolderSecurity& security);
 // folder alone (nothing is passed down into what is in it). Returns 0 or the system's error.
 DWORD TakeOverFolder(HANDLE folder, const ProtectedFolderSecurity& security);
 
-}  // namespace launcher
+}  // namespace folders

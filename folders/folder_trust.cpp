@@ -1,6 +1,6 @@
 #include "folders/folder_trust.h"
 
-namespace launcher {
+namespace folders {
 
 namespace {
 
@@ -19,4 +19,4 @@ bool IsTrustedFolder(Trustee owner, bool hasAccessList, std::span<const AccessEn
   return true;
 }
 
-}  // namespace launcher
+}  // namespace folders

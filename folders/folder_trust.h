@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-namespace launcher {
+namespace folders {
 
 enum class Trustee : std::uint8_t {
   kSystem,
@@ -41,4 +41,4 @@ inline constexpr std::uint32_t kFolderWriteRights =
 // everything.
 bool IsTrustedFolder(Trustee owner, bool hasAccessList, std::span<const AccessEntry> entries);
 
-}  // namespace launcher
+}  // namespace folders

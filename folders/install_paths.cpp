@@ -1,9 +1,9 @@
 #include "folders/install_paths.h"
 
 #include "archive/entry_name.h"
-#include "launcher/texts.h"
+#include "folders/folder_names.h"
 
-namespace launcher {
+namespace folders {
 
 // The packer refuses entry names longer than the archive's limit; that limit must be what this
 // folder leaves of MAX_PATH (260 with the NUL), or names would be refused or cut wrongly.
@@ -33,4 +33,4 @@ win32::MessageText UnableToCreateMessage(std::string_view folder) {
   return win32::MessageText("Unable to create \"").Append(folder).Append("\" !");
 }
 
-}  // namespace launcher
+}  // namespace folders

@@ -6,7 +6,7 @@
 
 #include "win32/fixed_text.h"
 
-namespace launcher {
+namespace folders {
 
 using win32::PathText;
 
@@ -22,4 +22,4 @@ PathText InstallerPath(std::string_view productFolder);
 // The text of the box shown when a working folder is missing after its creation.
 win32::MessageText UnableToCreateMessage(std::string_view folder);
 
-}  // namespace launcher
+}  // namespace folders

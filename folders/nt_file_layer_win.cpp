@@ -2,7 +2,7 @@
 
 #include <winternl.h>
 
-namespace launcher {
+namespace folders {
 
 namespace {
 
@@ -199,4 +199,4 @@ void NtFileLayer::Close(Node node) {
   if (node != 0) ::CloseHandle(AsHandle(node));
 }
 
-}  // namespace launcher
+}  // namespace folders

@@ -10,7 +10,7 @@
 #include "folders/folder_security_win.h"
 #include "folders/run_folder.h"
 
-namespace launcher {
+namespace folders {
 
 class NtFileLayer final : public FileLayer {
  public:
@@ -38,4 +38,4 @@ class NtFileLayer final : public FileLayer {
   const ProtectedFolderSecurity& security_;
 };
 
-}  // namespace launcher
+}  // namespace folders

@@ -1,6 +1,6 @@
 #include "folders/output_path.h"
 
-namespace launcher {
+namespace folders {
 
 win32::PathText OutputPath(std::string_view destinationFolder, std::string_view name) {
   if (destinationFolder.empty()) return win32::PathText(name);
@@ -9,4 +9,4 @@ win32::PathText OutputPath(std::string_view destinationFolder, std::string_view 
   return win32::PathText(destinationFolder).Append('\\').Append(name);
 }
 
-}  // namespace launcher
+}  // namespace folders

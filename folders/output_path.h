@@ -7,9 +7,9 @@
 
 #include "win32/fixed_text.h"
 
-namespace launcher {
+namespace folders {
 
 // A path too long for the buffer comes back marked cut().
 win32::PathText OutputPath(std::string_view destinationFolder, std::string_view name);
 
-}  // namespace launcher
+}  // namespace folders

@@ -1,6 +1,6 @@
 #include "folders/run_folder.h"
 
-namespace launcher {
+namespace folders {
 
 namespace {
 
@@ -191,4 +191,4 @@ RunFolderChoice ChooseRunFolder(FileLayer& layer, Node fixedRoot, Node perUserRo
   return {RunFolder::kPerUser, PrepareFolders(layer, perUserRoot, base, product, installer)};
 }
 
-}  // namespace launcher
+}  // namespace folders

@@ -5,15 +5,13 @@
 
 #include "folders/folder_security_win.h"
 #include "folders/install_paths.h"
-#include "launcher/message_box.h"
 #include "folders/nt_file_layer_win.h"
 #include "folders/run_folder.h"
-#include "launcher/single_run.h"
-#include "launcher/texts.h"
+#include "folders/folder_names.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
 
-namespace launcher {
+namespace folders {
 
 win32::PathText FindSystemDrive() {
   char windowsFolder[win32::kPathBuffer] = {};
@@ -22,7 +20,7 @@ win32::PathText FindSystemDrive() {
   return DrivePrefixFromWindowsFolder(std::string_view(windowsFolder, sizeof windowsFolder));
 }
 
-win32::PathText PrepareProductFolder() {
+ProductFolderOutcome PrepareProductFolder() {
   const PathText drive = FindSystemDrive();
   char localData[win32::kPathBuffer] = {};
   const bool perUserKnown = SUCCEEDED(::SHGetFolderPathA(
@@ -43,26 +41,11 @@ win32::PathText PrepareProductFolder() {
   }
 
   const std::string_view place = choice.folder == RunFolder::kFixed ? drive.view() : std::string_view(localData);
-  const PathText product = ProductFolder(place);
-  switch (choice.prepared.result) {
-    case FolderResult::kReady:
-      // The folders' handles are left open on purpose: the system closes them when the process
-      // ends, after setup.exe is started.
-      return product;
-    case FolderResult::kSetupStillOpen:
-      SayAlreadyRunning();
-      break;
-    case FolderResult::kBaseMissing:
-      ShowMessage(UnableToCreateMessage(BaseFolder(place).view()).view(), kSetupCaption, MB_OK);
-      break;
-    case FolderResult::kProductMissing:
-      ShowMessage(UnableToCreateMessage(product.view()).view(), kSetupCaption, MB_OK);
-      break;
-    case FolderResult::kNotOurs:
-      ShowFailure("secure", product.view(), choice.prepared.error);
-      break;
-  }
-  return {};
+  const FolderResult result = choice.prepared.result;
+  // When ready, the folders' handles are left open on purpose: the system closes them when the
+  // process ends, after setup.exe is started.
+  return {result, result == FolderResult::kBaseMissing ? BaseFolder(place) : ProductFolder(place),
+          choice.prepared.error};
 }
 
-}  // namespace launcher
+}  // namespace folders

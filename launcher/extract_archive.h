@@ -17,7 +17,7 @@ namespace launcher {
 struct UnpackOutcome {
   // The first file that could not be created or fully written, after which nothing more was
   // written; empty when every entry went out.
-  WriteFailure failure;
+  folders::WriteFailure failure;
   // The archive could not be taken whole (cut short, a record past its end, a stream the
   // decoder refuses): the walk stopped at the first damaged entry, whose file is removed.
   bool damaged = false;

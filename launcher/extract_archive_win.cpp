@@ -23,7 +23,7 @@ class WindowProgress final : public archive::ProgressReport {
 // an archive once it is known to be damaged.
 class StopAtDamage final : public archive::EntrySink {
  public:
-  StopAtDamage(EntryFiles& files, const archive::WalkVerdict& verdict)
+  StopAtDamage(folders::EntryFiles& files, const archive::WalkVerdict& verdict)
       : files_(files), verdict_(verdict) {}
   void Begin(std::string_view name) override {
     lastBegun_ = win32::PathText(name);
@@ -37,7 +37,7 @@ class StopAtDamage final : public archive::EntrySink {
   std::string_view lastBegun() const { return lastBegun_.view(); }
 
  private:
-  EntryFiles& files_;
+  folders::EntryFiles& files_;
   const archive::WalkVerdict& verdict_;
   win32::PathText lastBegun_;
 };
@@ -51,7 +51,7 @@ UnpackOutcome ExtractArchive(HWND parentWindow, std::span<const std::uint8_t> pa
   progress::SetProgressText(window, "Extracting Files...");
 
   archive::MemorySource archive(payload);
-  EntryFiles files(destinationFolder);
+  folders::EntryFiles files(destinationFolder);
   archive::WalkVerdict verdict;
   StopAtDamage entries(files, verdict);
   WindowProgress report;

@@ -3,13 +3,13 @@
 #include "launcher/closing_notice.h"
 #include "launcher/extract_archive.h"
 #include "folders/install_paths.h"
+#include "launcher/product_folder.h"
 #include "launcher/message_box.h"
 #include "launcher/payload_check.h"
 #include "launcher/setup_launch.h"
 #include "launcher/single_run.h"
 #include "launcher/staging.h"
 #include "launcher/texts.h"
-#include "folders/working_folders.h"
 #include "shortcut/desktop_shortcut.h"
 #include "win32/module_instance.h"
 #include "win32/system_library.h"
@@ -31,7 +31,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   DeleteStagedArchive();
   // The fixed folder, or this user's own when the fixed one cannot be made this user's; held
   // open until the process ends.
-  const PathText productFolder = PrepareProductFolder();
+  const win32::PathText productFolder = ReadyProductFolder();
   if (productFolder.empty()) return 1;
 
   const Payload payload = LoadPayload(win32::ModuleInstance);
@@ -55,7 +55,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     return 1;
   }
 
-  shortcut::CreateDesktopShortcut(InstallerPath(productFolder.view()).view(), productFolder.view(),
+  shortcut::CreateDesktopShortcut(folders::InstallerPath(productFolder.view()).view(), productFolder.view(),
                         kShortcutName);
   // The installer starts only once the user has dismissed the notice.
   ShowClosingNotice();

@@ -43,7 +43,7 @@ void LaunchSetup(std::string_view productFolder, CreateProcessFunction createPro
 
   // The path travels through a MAX_PATH buffer. A path that does not fit would be cut into the
   // name of some other file, so nothing is started then.
-  const PathText path = InstallerPath(productFolder);
+  const win32::PathText path = folders::InstallerPath(productFolder);
   const win32::FixedText<win32::kPathBuffer> buffer(path.view());
   if (path.cut() || std::string_view(buffer.c_str()) != path.view()) {
     ShowFailure("start", path.view(), ERROR_FILENAME_EXCED_RANGE);

@@ -6,12 +6,7 @@
 namespace launcher {
 
 inline constexpr std::string_view kStagedArchiveName = "Bulktemp.eek";
-inline constexpr std::string_view kBaseFolderName = "\\Tarnby Setup";
-inline constexpr std::string_view kProductFolderName = "\\Tarnby Setup\\TarLoom64";
-inline constexpr std::string_view kProductFolderLeaf = "TarLoom64";
-inline constexpr std::string_view kInstallerName = "\\setup.exe";
 inline constexpr std::string_view kShortcutName = "Tarnby TarLoom64 Setup";
-inline constexpr std::string_view kDefaultDrive = "C:";
 
 inline constexpr std::string_view kSetupCaption = "Tarnby TarLoom64 Setup";
 inline constexpr std::string_view kPlatformRefused = "Win98 No Support";

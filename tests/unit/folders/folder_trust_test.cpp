@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace launcher {
+namespace folders {
 namespace {
 
 constexpr std::uint32_t kFullControl = 0x001F01FF;
@@ -49,4 +49,4 @@ TEST(FolderTrust, NotOursWhenSomeoneElseOwnsItOrMayChangeIt) {
 }
 
 }  // namespace
-}  // namespace launcher
+}  // namespace folders

@@ -6,7 +6,7 @@
 
 namespace {
 
-using launcher::DrivePrefixFromWindowsFolder;
+using folders::DrivePrefixFromWindowsFolder;
 
 TEST(SystemDrive, IsTheWindowsFolderUpToItsFirstColon) {
   EXPECT_EQ(DrivePrefixFromWindowsFolder("C:\\WINDOWS"), "C:");
@@ -31,14 +31,14 @@ TEST(SystemDrive, ReadsTheBufferOnlyUpToItsFirstZeroByte) {
 }
 
 TEST(Folders, AreBuiltOnTheDriveWithoutATrailingBackslash) {
-  EXPECT_EQ(launcher::BaseFolder("D:"), "D:\\Tarnby Setup");
-  EXPECT_EQ(launcher::ProductFolder("D:"), "D:\\Tarnby Setup\\TarLoom64");
-  EXPECT_EQ(launcher::InstallerPath("C:\\Tarnby Setup\\TarLoom64"),
+  EXPECT_EQ(folders::BaseFolder("D:"), "D:\\Tarnby Setup");
+  EXPECT_EQ(folders::ProductFolder("D:"), "D:\\Tarnby Setup\\TarLoom64");
+  EXPECT_EQ(folders::InstallerPath("C:\\Tarnby Setup\\TarLoom64"),
             "C:\\Tarnby Setup\\TarLoom64\\setup.exe");
 }
 
 TEST(Messages, UnableToCreateQuotesTheFolder) {
-  EXPECT_EQ(launcher::UnableToCreateMessage("C:\\Tarnby Setup"),
+  EXPECT_EQ(folders::UnableToCreateMessage("C:\\Tarnby Setup"),
             "Unable to create \"C:\\Tarnby Setup\" !");
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace launcher {
+namespace folders {
 namespace {
 
 constexpr std::uint32_t kFull = 0x001F01FF, kRead = 0x001200A9;
@@ -318,4 +318,4 @@ TEST(RunFolder, ALinkSwappedInMidEmptyingIsDeletedItselfNeverFollowed) {
 }
 
 }  // namespace
-}  // namespace launcher
+}  // namespace folders
