@@ -20,32 +20,39 @@ win32::PathText FindSystemDrive() {
   return DrivePrefixFromWindowsFolder(std::string_view(windowsFolder, sizeof windowsFolder));
 }
 
-ProductFolderOutcome PrepareProductFolder() {
+ProductFolderOutcome InstallFolders::Prepare() {
+  LetGo();
   const PathText drive = FindSystemDrive();
   char localData[win32::kPathBuffer] = {};
   const bool perUserKnown = SUCCEEDED(::SHGetFolderPathA(
       nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, localData));
 
-  const ProtectedFolderSecurity security;
-  NtFileLayer layer(security);
   RunFolderChoice choice;
   {
     win32::QuietErrorMode quiet;
-    const Node fixedRoot = layer.OpenRoot(win32::AnsiToWide(PathText(drive.view()).Append('\\').view()).c_str());
-    const Node perUserRoot = perUserKnown ? layer.OpenRoot(win32::AnsiToWide(localData).c_str()) : 0;
-    choice = ChooseRunFolder(layer, fixedRoot, perUserRoot, win32::AnsiToWide(kBaseFolderName.substr(1)).view(),
+    const Node fixedRoot = layer_.OpenRoot(win32::AnsiToWide(PathText(drive.view()).Append('\\').view()).c_str());
+    const Node perUserRoot = perUserKnown ? layer_.OpenRoot(win32::AnsiToWide(localData).c_str()) : 0;
+    choice = ChooseRunFolder(layer_, fixedRoot, perUserRoot, win32::AnsiToWide(kBaseFolderName.substr(1)).view(),
                              win32::AnsiToWide(kProductFolderLeaf).view(),
                              win32::AnsiToWide(kInstallerName.substr(1)).view());
-    layer.Close(fixedRoot);
-    layer.Close(perUserRoot);
+    layer_.Close(fixedRoot);
+    layer_.Close(perUserRoot);
   }
 
   const std::string_view place = choice.folder == RunFolder::kFixed ? drive.view() : std::string_view(localData);
   const FolderResult result = choice.prepared.result;
-  // When ready, the folders' handles are left open on purpose: the system closes them when the
-  // process ends, after setup.exe is started.
+  if (result == FolderResult::kReady) {
+    base_ = choice.prepared.base;
+    product_ = choice.prepared.product;
+  }
   return {result, result == FolderResult::kBaseMissing ? BaseFolder(place) : ProductFolder(place),
           choice.prepared.error};
+}
+
+void InstallFolders::LetGo() {
+  layer_.Close(product_);
+  layer_.Close(base_);
+  product_ = base_ = 0;
 }
 
 }  // namespace folders

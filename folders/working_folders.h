@@ -1,8 +1,10 @@
-// The system drive, and the folder a run installs into.
+// The system drive, and the folders a run installs into, held for the rest of the run.
 #pragma once
 
 #include <cstdint>
 
+#include "folders/folder_security_win.h"
+#include "folders/nt_file_layer_win.h"
 #include "folders/run_folder.h"
 #include "win32/fixed_text.h"
 
@@ -11,20 +13,41 @@ namespace folders {
 // The drive of the Windows folder, such as "C:"; "C:" when it cannot be told.
 win32::PathText FindSystemDrive();
 
-// What readying the folders came to. `product` is the product folder's path when kReady; for
-// the other results `folder` is the folder to name in the message: the base folder for
-// kBaseMissing, the product folder otherwise, and `error` the system's reason for kNotOurs.
+// What readying the folders came to. `folder` is the product folder's path when kReady; for the
+// other results it is the folder to name in the message (the base folder for kBaseMissing, the
+// product folder otherwise), and `error` the system's reason for kNotOurs.
 struct ProductFolderOutcome {
   FolderResult result = FolderResult::kNotOurs;
   win32::PathText folder;
   std::uint32_t error = 0;
 };
 
-// Readies the product folder of this run (run_folder.h): "\Tarnby Setup\TarLoom64" on the system
-// drive, or the same folders in this user's local application data folder when the fixed ones
-// cannot be made this user's (another account's, or an administrator's this user cannot write).
-// When ready, the base and product folders stay open, sharing reading only, until the process
-// ends, after setup.exe is started. Shows nothing: the caller says why a run stops.
-ProductFolderOutcome PrepareProductFolder();
+// The run's base and product folders, readied and then held through one file layer, sharing
+// reading only, until LetGo() or the end of the process (after setup.exe is started).
+class InstallFolders {
+ public:
+  InstallFolders() : layer_(security_) {}
+  InstallFolders(const InstallFolders&) = delete;
+  InstallFolders& operator=(const InstallFolders&) = delete;
+
+  // Readies "\Tarnby Setup\TarLoom64" on the system drive, or the same folders in this user's
+  // local application data folder when the fixed ones cannot be made this user's (another
+  // account's, or an administrator's this user cannot write). Shows nothing: the caller says
+  // why a run stops.
+  ProductFolderOutcome Prepare();
+
+  FileLayer& layer() { return layer_; }
+  // The held product folder; 0 before a successful Prepare and after LetGo.
+  Node product() const { return product_; }
+
+  // Closes the held folders, so that another process may take them over.
+  void LetGo();
+
+ private:
+  ProtectedFolderSecurity security_;
+  NtFileLayer layer_;
+  Node base_ = 0;
+  Node product_ = 0;
+};
 
 }  // namespace folders

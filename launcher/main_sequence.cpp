@@ -31,7 +31,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   DeleteStagedArchive();
   // The fixed folder, or this user's own when the fixed one cannot be made this user's; held
   // open until the process ends.
-  const win32::PathText productFolder = ReadyProductFolder();
+  folders::InstallFolders installFolders;
+  const win32::PathText productFolder = ReadyProductFolder(installFolders);
   if (productFolder.empty()) return 1;
 
   const Payload payload = LoadPayload(win32::ModuleInstance);

@@ -8,8 +8,8 @@
 
 namespace launcher {
 
-win32::PathText ReadyProductFolder() {
-  const folders::ProductFolderOutcome outcome = folders::PrepareProductFolder();
+win32::PathText ReadyProductFolder(folders::InstallFolders& folders) {
+  const folders::ProductFolderOutcome outcome = folders.Prepare();
   switch (outcome.result) {
     case folders::FolderResult::kReady:
       return outcome.folder;
