@@ -125,7 +125,9 @@ void WalkArchive(ByteSource& source, EntrySink& entries, ProgressReport& report,
     record.outcome = ExtractEntry(archive, record.dataStart, record.dataEnd, out, progress);
     if (out != nullptr) out->End();
     observer.Record(record);
-    if (out != nullptr && out->Failed()) {
+    // Asked after a skipped name too: a sink that stops at damage (told by the observer) must
+    // stop the walk whether or not the damaged record's entry went out.
+    if (entries.Failed()) {
       observer.Ended(WalkEnd::kSinkFailed);
       return;
     }

@@ -30,7 +30,7 @@ namespace archive {
 //   position at or below the record, or a layout-2 compressed size negative enough to point
 //   back): the entry of that record is still handled, then the walk stops instead of going
 //   round the same records without end;
-// - after an entry written to a sink that has Failed().
+// - after any record, its name skipped or not, once the sink has Failed().
 // Sizes are read as signed 32-bit values; positions are computed in 64 bits, so no size can
 // make them wrap.
 void WalkArchive(ByteSource& archive, EntrySink& entries, ProgressReport& progress);

@@ -369,6 +369,36 @@ TEST(WalkVerdicts, SoundOnlyWhenEndingAtTheEndAndNamingTheEntryCutOff) {
   EXPECT_EQ(verdict.damagedEntry(), "BAD.TXT");
 }
 
+// A sink that can write no more once the walk's verdict finds damage, as the launcher's is.
+class StopAtDamageSink final : public EntrySink {
+ public:
+  explicit StopAtDamageSink(const WalkVerdict& verdict) : verdict_(verdict) {}
+  void Begin(std::string_view name) override { names.emplace_back(name); }
+  void Write(const std::uint8_t*, std::size_t) override {}
+  void End() override {}
+  bool Failed() const override { return verdict_.damaged(); }
+  std::vector<std::string> names;
+
+ private:
+  const WalkVerdict& verdict_;
+};
+
+TEST(WalkVerdicts, ADamagedRecordStopsTheWalkWhetherOrNotItsNameWasSkipped) {
+  for (const std::string_view damagedName : {"bad.txt", "..\\bad.dll"}) {
+    const ByteVector archive = Pack(Layout::kHeader10, {{"ok.txt", Text(50, 1)}}) +
+                               Layout2Record(damagedName, Bytes({0x7F, 'a', 'b'})) +
+                               Layout2Record("late.txt", Bytes({0x00, 'z'}));
+    MemorySource source(archive);
+    WalkVerdict verdict;
+    StopAtDamageSink sink(verdict);
+    RecordingProgress progress;
+    WalkArchive(source, sink, progress, verdict);
+    EXPECT_TRUE(verdict.damaged()) << damagedName;
+    EXPECT_EQ(verdict.end(), WalkEnd::kSinkFailed) << damagedName;
+    EXPECT_EQ(std::find(sink.names.begin(), sink.names.end(), "LATE.TXT"), sink.names.end()) << damagedName;
+  }
+}
+
 TEST(WalkProgress, EveryChangeReportedOnceAndLayout1ReachesAHundred) {
   std::vector<std::pair<std::string, ByteVector>> files;
   for (int k = 0; k < 6; ++k) files.push_back({std::string(1, 'f').append(std::to_string(k)), Text(40000, 10 + k)});
