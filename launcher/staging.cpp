@@ -48,7 +48,13 @@ bool StagePayload(const Payload& payload, std::string_view stagedArchiveName) {
   DWORD written = 0;
   const auto size = static_cast<DWORD>(payload.bytes.size());
   const BOOL ok = ::WriteFile(file.get(), payload.bytes.data(), size, &written, nullptr);
-  return ok && written == size;
+  if (ok && written == size) return true;
+  // A part of the payload is no use to anyone and takes the room the unpacking may need (a full
+  // drive): the file made just now goes again.
+  file.reset();
+  win32::QuietErrorMode quiet;
+  ::DeleteFileA(name.c_str());
+  return false;
 }
 
 }  // namespace launcher

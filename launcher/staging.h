@@ -30,7 +30,8 @@ Payload FindRcData(HINSTANCE module, WORD id);
 
 // Writes the payload to a new file `stagedArchiveName` in one write straight from the
 // resource's memory; anything already under that name (a leftover the delete left, a link) is
-// left alone and nothing is staged. Returns whether the file now holds exactly the payload. Nothing is reported: the unpacking
+// left alone and nothing is staged. Returns whether the file now holds exactly the payload; a
+// file that could not be written whole (a full drive) is removed again. Nothing is reported: the unpacking
 // reads the resource itself, so a start folder that cannot be written (a CD, a share) changes
 // nothing.
 bool StagePayload(const Payload& payload, std::string_view stagedArchiveName);
