@@ -40,18 +40,27 @@ Trustee Classify(PSID sid, PSID user) {
 
 }  // namespace
 
-ProtectedFolderSecurity::ProtectedFolderSecurity() {
-  UserSid user;
-  LPWSTR sidText = nullptr;
-  if (user.get() == nullptr || !::ConvertSidToStringSidW(user.get(), &sidText)) return;
-  win32::WideText<256> list(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;");
-  list.Append(sidText).Append(L")(A;OICI;0x1200a9;;;BU)");
+ProtectedFolderSecurity::ProtectedFolderSecurity(Keepers keepers) {
+  win32::WideText<256> list(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
   win32::WideText<320> owned(L"O:");
-  owned.Append(sidText).Append(list.view());
-  ::LocalFree(sidText);
+  if (keepers == Keepers::kAdministrators) {
+    // Made and owned by the administrators: an elevated process may name them its owner.
+    owned.Append(L"BA");
+  } else {
+    UserSid user;
+    LPWSTR sidText = nullptr;
+    if (user.get() == nullptr || !::ConvertSidToStringSidW(user.get(), &sidText)) return;
+    list.Append(L"(A;OICI;FA;;;").Append(sidText).Append(L")");
+    owned.Append(sidText);
+    ::LocalFree(sidText);
+  }
+  list.Append(L"(A;OICI;0x1200a9;;;BU)");
+  owned.Append(list.view());
   if (list.cut() || owned.cut()) return;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(list.c_str(), SDDL_REVISION_1,
-                                                            &descriptor_, nullptr)) {
+  // An elevated run makes its folders with the owner named; a run as the user gets its own
+  // token's owner, itself.
+  const wchar_t* made = keepers == Keepers::kAdministrators ? owned.c_str() : list.c_str();
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(made, SDDL_REVISION_1, &descriptor_, nullptr)) {
     descriptor_ = nullptr;
     return;
   }

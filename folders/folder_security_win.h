@@ -9,11 +9,12 @@
 
 namespace folders {
 
-// SYSTEM, the administrators and the current user full control, users read and execute,
-// inherited by everything made inside; nothing inherited from above (a protected list).
+// SYSTEM, the administrators and (for a run as the user) the current user full control, users
+// read and execute, inherited by everything made inside; nothing inherited from above (a
+// protected list). For an elevated run the folders are the administrators' own.
 class ProtectedFolderSecurity {
  public:
-  ProtectedFolderSecurity();
+  explicit ProtectedFolderSecurity(Keepers keepers);
   ~ProtectedFolderSecurity();
   ProtectedFolderSecurity(const ProtectedFolderSecurity&) = delete;
   ProtectedFolderSecurity& operator=(const ProtectedFolderSecurity&) = delete;
@@ -21,7 +22,8 @@ class ProtectedFolderSecurity {
   // For making a folder; null when the descriptor could not be built (the folder is then made
   // with the default security, and judged like one found already there).
   PSECURITY_DESCRIPTOR descriptor() const { return descriptor_; }
-  // The same access list with this user as owner, to take a folder over.
+  // The same access list with the keepers as owner (this user, or the administrators), to take
+  // a folder over.
   PSECURITY_DESCRIPTOR takeover() const { return takeover_; }
 
  private:

@@ -2,18 +2,16 @@
 
 namespace folders {
 
-namespace {
-
-bool IsTrustedOwner(Trustee who) {
-  return who == Trustee::kSystem || who == Trustee::kAdministrators || who == Trustee::kCurrentUser;
+bool IsKeeper(Trustee who, Keepers keepers) {
+  return who == Trustee::kSystem || who == Trustee::kAdministrators ||
+         (who == Trustee::kCurrentUser && keepers == Keepers::kThisUser);
 }
 
-}  // namespace
-
-bool IsTrustedFolder(Trustee owner, bool hasAccessList, std::span<const AccessEntry> entries) {
-  if (!IsTrustedOwner(owner) || !hasAccessList) return false;
+bool IsTrustedFolder(Trustee owner, bool hasAccessList, std::span<const AccessEntry> entries,
+                     Keepers keepers) {
+  if (!IsKeeper(owner, keepers) || !hasAccessList) return false;
   for (const AccessEntry& entry : entries) {
-    const bool others = !IsTrustedOwner(entry.who) && entry.who != Trustee::kCreator;
+    const bool others = !IsKeeper(entry.who, keepers) && entry.who != Trustee::kCreator;
     if (entry.allows && others && (entry.mask & kFolderWriteRights) != 0) return false;
   }
   return true;

@@ -35,10 +35,22 @@ inline constexpr std::uint32_t kFolderWriteRights =
     0x00010000 | 0x00040000 | 0x00080000 |                            // DELETE, WRITE_DAC, WRITE_OWNER
     0x10000000 | 0x40000000;                                          // GENERIC_ALL, GENERIC_WRITE
 
-// True when the folder is owned by this user, the administrators or the system, and no allow
-// entry (including those that only pass to what is made inside) gives anyone else a right to
-// change it. A folder without an access list (`hasAccessList` false) lets everyone do
-// everything.
-bool IsTrustedFolder(Trustee owner, bool hasAccessList, std::span<const AccessEntry> entries);
+// Whose folders a run may use as they are.
+enum class Keepers : std::uint8_t {
+  kThisUser,        // a run as the user: this user's, the administrators' or the system's
+  kAdministrators,  // an elevated run, whose setup.exe runs with administrator rights: the
+                    // administrators' or the system's alone. This account's own programs run
+                    // without those rights too, so a folder they may change is no safer than
+                    // anyone else's.
+};
+
+// True when the folder is owned by one of the `keepers`, and no allow entry (including those
+// that only pass to what is made inside) gives anyone else a right to change it. A folder
+// without an access list (`hasAccessList` false) lets everyone do everything.
+bool IsTrustedFolder(Trustee owner, bool hasAccessList, std::span<const AccessEntry> entries,
+                     Keepers keepers = Keepers::kThisUser);
+
+// Whether `who` is one of the `keepers`.
+bool IsKeeper(Trustee who, Keepers keepers);
 
 }  // namespace folders

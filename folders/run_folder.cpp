@@ -93,12 +93,29 @@ bool NotOurs(const Opened& failed) {
   return NotOurs(failed.error) || (failed.attributes & kAttributeLink) != 0;
 }
 
-bool IsTrusted(FileLayer& layer, Node folder) {
+bool IsTrusted(FileLayer& layer, Node folder, Keepers keepers) {
   FolderSecurity security;
   layer.ReadSecurity(folder, security);
   return security.readable &&
-         IsTrustedFolder(security.owner, security.hasAccessList, {security.entries, security.count});
+         IsTrustedFolder(security.owner, security.hasAccessList, {security.entries, security.count}, keepers);
 }
+
+// Whether what is open as `node` is owned by one of the `keepers` (unreadable: it is not).
+bool KeepersOwn(FileLayer& layer, Node node, Keepers keepers) {
+  FolderSecurity security;
+  layer.ReadSecurity(node, security);
+  return security.readable && IsKeeper(security.owner, keepers);
+}
+
+// A plain file, or a hidden or system folder, in a working folder's place counts as the folder
+// missing, with its message; but what someone else made there stops nobody's run as the user:
+// another folder is tried.
+FolderResult InTheWay(FileLayer& layer, Node node, Keepers keepers, FolderResult missing) {
+  if (keepers == Keepers::kThisUser && !KeepersOwn(layer, node, keepers)) return FolderResult::kNotOurs;
+  return missing;
+}
+
+constexpr std::uint32_t kHiddenOrSystem = kAttributeHidden | kAttributeSystem;
 
 // The emptied folder held as `held` makes way for a new one of ours: a handle someone opened on
 // it before it was taken over keeps the rights it was opened with, such as changing its access
@@ -132,7 +149,7 @@ std::uint32_t EmptyFolder(FileLayer& layer, Node folder, Emptying what, std::wst
 }
 
 PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view base,
-                               std::wstring_view product, std::wstring_view installer) {
+                               std::wstring_view product, std::wstring_view installer, Keepers keepers) {
   PreparedFolders prepared{FolderResult::kReady};
   const Opened baseFolder = OpenOwnFolder(layer, root, base);
   if (baseFolder.node == 0) {
@@ -141,24 +158,24 @@ PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view ba
   prepared.base = baseFolder.node;
   if ((baseFolder.attributes & kAttributeFolder) == 0) {
     // A plain file of the base folder's name: the product folder cannot be made inside it.
-    return Fail(layer, prepared, FolderResult::kProductMissing, 0);
+    return Fail(layer, prepared, InTheWay(layer, prepared.base, keepers, FolderResult::kProductMissing),
+                kErrorAccessDenied);
   }
-  if ((baseFolder.attributes & (kAttributeHidden | kAttributeSystem)) != 0) {
-    return Fail(layer, prepared, FolderResult::kBaseMissing, 0);
+  if ((baseFolder.attributes & kHiddenOrSystem) != 0) {
+    return Fail(layer, prepared, InTheWay(layer, prepared.base, keepers, FolderResult::kBaseMissing),
+                kErrorAccessDenied);
   }
-  if (!baseFolder.made) {
-    // Before anything changes: an installer still running from the product folder is left
-    // alone, and so is everything around it.
-    const Opened earlier = layer.OpenFolder(prepared.base, product, kShareReading, false);
-    const bool running = earlier.node != 0 && layer.ProgramRunning(earlier.node, installer);
-    layer.Close(earlier.node);
-    if (running) return Fail(layer, prepared, FolderResult::kSetupStillOpen, 0);
-  }
-  if (!baseFolder.made && !IsTrusted(layer, prepared.base)) {
-    // First the folder becomes ours, so that nobody else can add to it while it is emptied.
-    std::uint32_t failed = layer.TakeOver(prepared.base);
-    if (failed == 0) failed = EmptyFolder(layer, prepared.base, Emptying::kEverything, product);
-    if (failed != 0) return Fail(layer, prepared, FolderResult::kNotOurs, failed);
+  if (!baseFolder.made && !IsTrusted(layer, prepared.base, keepers)) {
+    // As the user, someone else's base folder is not taken over in place: a handle they opened
+    // on it before keeps the rights it was opened with (to change its access list, to rename
+    // or delete what is in it) after this run, and with them the power to put their own
+    // setup.exe where this user's shortcut points. An elevated run has no other folder: the
+    // base folder becomes the administrators', the files directly in it left as they are, and
+    // the run holds it against such handles for as long as its setup.exe runs.
+    if (keepers == Keepers::kThisUser) return Fail(layer, prepared, FolderResult::kNotOurs, kErrorAccessDenied);
+    if (const std::uint32_t failed = layer.TakeOver(prepared.base)) {
+      return Fail(layer, prepared, FolderResult::kNotOurs, failed);
+    }
   }
 
   const Opened productFolder = OpenOwnFolder(layer, prepared.base, product);
@@ -167,15 +184,24 @@ PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view ba
                 productFolder.error);
   }
   prepared.product = productFolder.node;
-  if ((productFolder.attributes & (kAttributeHidden | kAttributeSystem)) != 0 ||
-      (productFolder.attributes & kAttributeFolder) == 0) {
-    return Fail(layer, prepared, FolderResult::kProductMissing, 0);
+  if ((productFolder.attributes & kAttributeFolder) == 0 || (productFolder.attributes & kHiddenOrSystem) != 0) {
+    return Fail(layer, prepared, InTheWay(layer, prepared.product, keepers, FolderResult::kProductMissing),
+                kErrorAccessDenied);
   }
   if (productFolder.made) return prepared;
-  if (IsTrusted(layer, prepared.product)) {
+  // Judged before anything else: a setup.exe that someone else keeps open in their own folder
+  // sends this user's run elsewhere instead of stopping it. One still running from a folder of
+  // ours is left alone, and so is everything around it.
+  const bool trusted = IsTrusted(layer, prepared.product, keepers);
+  if (layer.ProgramRunning(prepared.product, installer)) {
+    const bool ours = trusted || keepers == Keepers::kAdministrators || KeepersOwn(layer, prepared.product, keepers);
+    return Fail(layer, prepared, ours ? FolderResult::kSetupStillOpen : FolderResult::kNotOurs, 0);
+  }
+  if (trusted) {
     EmptyFolder(layer, prepared.product, Emptying::kPlainFiles);
     return prepared;
   }
+  // First the folder becomes ours, so that nobody else can add to it while it is emptied.
   std::uint32_t failed = layer.TakeOver(prepared.product);
   if (failed == 0) failed = EmptyFolder(layer, prepared.product, Emptying::kEverything);
   if (failed == 0) failed = Replace(layer, prepared.base, product, prepared.product);
@@ -185,8 +211,10 @@ PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view ba
 
 RunFolderChoice ChooseRunFolder(FileLayer& layer, Node fixedRoot, Node perUserRoot,
                                 std::wstring_view base, std::wstring_view product,
-                                std::wstring_view installer) {
-  RunFolderChoice choice{RunFolder::kFixed, PrepareFolders(layer, fixedRoot, base, product, installer)};
+                                std::wstring_view installer, Keepers keepers) {
+  RunFolderChoice choice{RunFolder::kFixed, PrepareFolders(layer, fixedRoot, base, product, installer, keepers)};
+  // An elevated run's setup.exe runs from the fixed folder or not at all.
+  if (keepers == Keepers::kAdministrators) return choice;
   if (choice.prepared.result != FolderResult::kNotOurs || perUserRoot == 0) return choice;
   return {RunFolder::kPerUser, PrepareFolders(layer, perUserRoot, base, product, installer)};
 }

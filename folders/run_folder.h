@@ -44,15 +44,21 @@ struct PreparedFolders {
 };
 
 // Opens (or makes) `base` in `root` and `product` in it, both held sharing reading only. A
-// folder made now is ours. One already there is judged on its handle: this user's, the
-// administrators' or the system's and nobody else may change it (folder_trust.h), it is used,
-// and the product folder loses its plain files; otherwise it is taken over and emptied (the base
-// folder all but the product folder, which is judged on its own), and an emptied product folder
-// is replaced by a new one of ours. A link in a folder's place is
-// removed and a folder made. A hidden or system folder counts as missing; so does the product
-// folder when a plain file has the base folder's name.
+// folder made now is ours (made with the layer's access list: for `keepers`). One already there
+// is judged on its handle (folder_trust.h) before anything else, and:
+// - a base folder that is not the keepers' is, as the user, passed over (kNotOurs: another
+//   folder is tried); an elevated run takes it over, the files directly in it left alone;
+// - a product folder that is the keepers' loses its plain files, unless the installer of an
+//   earlier run is still running from it (kSetupStillOpen, nothing touched); one that is not is
+//   passed over while someone else's setup.exe runs from it, else taken over, emptied and
+//   replaced by a new one of ours;
+// - a link in a folder's place is removed and a folder made;
+// - a plain file or a hidden or system folder in a folder's place counts as that folder missing
+//   (a plain file with the base folder's name: the product folder), unless, as the user,
+//   someone other than the keepers made it: then another folder is tried.
 PreparedFolders PrepareFolders(FileLayer& layer, Node root, std::wstring_view base,
-                               std::wstring_view product, std::wstring_view installer);
+                               std::wstring_view product, std::wstring_view installer,
+                               Keepers keepers = Keepers::kThisUser);
 
 enum class RunFolder : std::uint8_t { kFixed, kPerUser };
 
@@ -63,13 +69,15 @@ struct RunFolderChoice {
 
 // The fixed folder under `fixedRoot` when it can be made this user's; otherwise, when
 // `perUserRoot` is known (not 0), the same folders in this user's own profile, prepared the
-// same way. `folder` names the one the result is about.
+// same way. `folder` names the one the result is about. An elevated run (kAdministrators) uses
+// the fixed folder or none: a folder in the profile is one this account's own programs, which
+// run without administrator rights, may change.
 //
 // Other accounts are not given rights on the fixed folder to make it shareable: a right to
 // delete or to change the access list would let them remove or swap the files of a run in
 // progress. A folder in the user's profile is writable by nobody else.
 RunFolderChoice ChooseRunFolder(FileLayer& layer, Node fixedRoot, Node perUserRoot,
                                 std::wstring_view base, std::wstring_view product,
-                                std::wstring_view installer);
+                                std::wstring_view installer, Keepers keepers = Keepers::kThisUser);
 
 }  // namespace folders

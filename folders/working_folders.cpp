@@ -24,8 +24,9 @@ ProductFolderOutcome InstallFolders::Prepare() {
   LetGo();
   const PathText drive = FindSystemDrive();
   char localData[win32::kPathBuffer] = {};
-  const bool perUserKnown = SUCCEEDED(::SHGetFolderPathA(
-      nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, localData));
+  const bool perUserKnown = keepers_ == Keepers::kThisUser &&
+                            SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE,
+                                                         nullptr, SHGFP_TYPE_CURRENT, localData));
 
   RunFolderChoice choice;
   {
@@ -34,7 +35,7 @@ ProductFolderOutcome InstallFolders::Prepare() {
     const Node perUserRoot = perUserKnown ? layer_.OpenRoot(win32::AnsiToWide(localData).c_str()) : 0;
     choice = ChooseRunFolder(layer_, fixedRoot, perUserRoot, win32::AnsiToWide(kBaseFolderName.substr(1)).view(),
                              win32::AnsiToWide(kProductFolderLeaf).view(),
-                             win32::AnsiToWide(kInstallerName.substr(1)).view());
+                             win32::AnsiToWide(kInstallerName.substr(1)).view(), keepers_);
     layer_.Close(fixedRoot);
     layer_.Close(perUserRoot);
   }

@@ -26,7 +26,10 @@ struct ProductFolderOutcome {
 // reading only, until LetGo() or the end of the process (after setup.exe is started).
 class InstallFolders {
  public:
-  InstallFolders() : layer_(security_) {}
+  // For a run as the user (kThisUser), or for an elevated one (kAdministrators), whose folders
+  // only the administrators and the system may change and which has no folder of its own to
+  // fall back on.
+  explicit InstallFolders(Keepers keepers) : keepers_(keepers), security_(keepers), layer_(security_) {}
   InstallFolders(const InstallFolders&) = delete;
   InstallFolders& operator=(const InstallFolders&) = delete;
 
@@ -44,6 +47,7 @@ class InstallFolders {
   void LetGo();
 
  private:
+  Keepers keepers_;
   ProtectedFolderSecurity security_;
   NtFileLayer layer_;
   Node base_ = 0;

@@ -31,7 +31,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   DeleteStagedArchive();
   // The fixed folder, or this user's own when the fixed one cannot be made this user's; held
   // open until the process ends.
-  folders::InstallFolders installFolders;
+  folders::InstallFolders installFolders(folders::Keepers::kThisUser);
   const win32::PathText productFolder = ReadyProductFolder(installFolders);
   if (productFolder.empty()) return 1;
 

@@ -67,12 +67,15 @@ class StandInLayer final : public FileLayer {
   std::vector<std::string> steps;
   std::function<void(const std::string&)> after = [](const std::string&) {};
   std::map<Node, Handle> open;
+  Trustee ours = Trustee::kCurrentUser;  // who the folders it makes and takes over belong to
 
   Node Root(Item& item) { return Keep(&item, 7); }
   Opened OpenFolder(Node parent, std::wstring_view name, std::uint32_t sharing, bool make) override {
     if (make && At(parent)->Find(Narrow(name)) == nullptr) {
       Step("open " + Narrow(name));
-      return {Keep(At(parent)->Add(Narrow(name), kAttributeFolder), sharing), 0, kAttributeFolder, true};
+      Item* made = At(parent)->Add(Narrow(name), kAttributeFolder);
+      made->security = Owned(ours);
+      return {Keep(made, sharing), 0, kAttributeFolder, true};
     }
     return OpenEntry(parent, name, sharing);
   }
@@ -105,7 +108,7 @@ class StandInLayer final : public FileLayer {
   }
   std::uint32_t TakeOver(Node folder) override {
     if (At(folder)->refuseTakeOver) return kErrorAccessDenied;
-    At(folder)->security = Owned(Trustee::kCurrentUser);
+    At(folder)->security = Owned(ours);
     Step("take " + At(folder)->name);
     return 0;
   }
@@ -155,16 +158,20 @@ struct Machine {
   Item drive, local;
   StandInLayer layer;
 
-  Item* Fixed(Trustee owner) {
+  // The fixed folders as an earlier run left them; the product folder `productOwner`'s.
+  Item* Fixed(Trustee owner, Trustee productOwner) {
     Item* base = drive.Add("Tarnby Setup", kAttributeFolder);
     Item* product = base->Add("TarLoom64", kAttributeFolder);
-    base->security = product->security = Owned(owner);
+    base->security = Owned(owner);
+    product->security = Owned(productOwner);
     product->Add("SETUP.EXE");
     return product;
   }
-  RunFolderChoice Run(bool perUserKnown = true) {
+  Item* Fixed(Trustee owner) { return Fixed(owner, owner); }
+  RunFolderChoice Run(bool perUserKnown = true, Keepers keepers = Keepers::kThisUser) {
+    layer.ours = keepers == Keepers::kThisUser ? Trustee::kCurrentUser : Trustee::kAdministrators;
     return ChooseRunFolder(layer, layer.Root(drive), perUserKnown ? layer.Root(local) : 0,
-                           L"Tarnby Setup", L"TarLoom64", L"SETUP.EXE");
+                           L"Tarnby Setup", L"TarLoom64", L"SETUP.EXE", keepers);
   }
 };
 
