@@ -29,9 +29,15 @@ inline constexpr std::uint32_t kShareNothing = 0;
 inline constexpr std::uint32_t kShareReading = 0x1;
 
 // The system's errors the rules tell apart.
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorWriteFault = 29;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorDiskFull = 112;
+inline constexpr std::uint32_t kErrorAlreadyExists = 183;
 inline constexpr std::uint32_t kErrorTooDeep = 206;  // ERROR_FILENAME_EXCED_RANGE
+inline constexpr std::uint32_t kErrorPathTooLong = 206;
+inline constexpr std::uint32_t kErrorFileInvalid = 1006;
 inline constexpr std::uint32_t kErrorInvalidOwner = 1307;
 inline constexpr std::uint32_t kErrorPrivilegeNotHeld = 1314;
 
@@ -40,6 +46,13 @@ struct Opened {
   std::uint32_t error = 0;       // the system's reason when node is 0
   std::uint32_t attributes = 0;  // of what was opened, read on its handle
   bool made = false;             // made just now, with the launcher's own access list
+};
+
+// What an open file is: its number on its volume (two handles on one file give the same), and
+// how many names it has (hard links share its data and its attributes).
+struct FileFacts {
+  std::uint64_t identity = 0;
+  std::uint32_t links = 0;
 };
 
 // A folder's owner and access list, as the trust rule reads them.
@@ -73,6 +86,23 @@ class FileLayer {
   // Whether the program `name` in `folder` is running: its file cannot be opened for writing.
   virtual bool ProgramRunning(Node folder, std::wstring_view name) = 0;
   virtual void Close(Node node) = 0;
+
+  // The unpacked entries (entry_writer.h).
+  // Makes the file `name` in `folder`, for writing and deleting, sharing nothing. Never opens
+  // what is there already, whatever it is (a link planted since included): that is refused.
+  virtual Opened MakeFile(Node folder, std::wstring_view name) = 0;
+  // Appends to the file; a write that stops short is a full disk (kErrorDiskFull).
+  virtual std::uint32_t Append(Node file, const std::uint8_t* data, std::size_t size) = 0;
+  // Opens the file `name` of `folder` itself (not what a link points to) for reading, sharing
+  // reading only; a folder is refused.
+  virtual Opened OpenForHolding(Node folder, std::wstring_view name) = 0;
+  virtual std::uint32_t ReadFacts(Node node, FileFacts& facts) = 0;
+  // Sets the attributes of what `node` is open on: the read-only, hidden, system and archive
+  // bits; the file's, whichever of its names it was opened by.
+  virtual std::uint32_t SetAttributes(Node node, std::uint32_t attributes) = 0;
+  // Marks a read-only file for deletion as it is, its attributes untouched, where the system
+  // can (Windows 10 1809 on); refused elsewhere.
+  virtual std::uint32_t DeleteReadOnly(Node node) = 0;
 
  protected:
   ~FileLayer() = default;

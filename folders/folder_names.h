@@ -11,4 +11,10 @@ inline constexpr std::string_view kProductFolderLeaf = "TarLoom64";
 inline constexpr std::string_view kInstallerName = "\\setup.exe";
 inline constexpr std::string_view kDefaultDrive = "C:";
 
+// The same names as the file layer opens them inside their folders: plain ASCII, which every
+// ANSI code page converts to these very characters.
+inline constexpr std::wstring_view kBaseFolderEntry = L"Tarnby Setup";
+inline constexpr std::wstring_view kProductFolderEntry = L"TarLoom64";
+inline constexpr std::wstring_view kInstallerEntryName = L"setup.exe";
+
 }  // namespace folders

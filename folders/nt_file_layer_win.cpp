@@ -50,6 +50,9 @@ const Ntdll& Calls() {
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
 constexpr int kFileDispositionInformation = 13;
+constexpr int kFileDispositionInformationEx = 64;
+constexpr ULONG kDispositionDelete = 0x1;
+constexpr ULONG kDispositionIgnoreReadOnly = 0x10;
 
 // Every open: the link itself when the name is one, and calls that wait for their result.
 constexpr ULONG kOpenOptions = FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
@@ -65,14 +68,26 @@ constexpr ACCESS_MASK kTakeOverFolder = kUseFolder | WRITE_DAC | WRITE_OWNER;
 constexpr ACCESS_MASK kEmptyEntry = DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE |
                                     FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 constexpr ACCESS_MASK kDeleteEntry = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// An entry being written is deleted on its own handle when it cannot be written whole.
+constexpr ACCESS_MASK kWriteEntry = FILE_GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE;
+// The attributes a file's owner may set (the rest the system keeps itself).
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 HANDLE AsHandle(Node node) { return reinterpret_cast<HANDLE>(node); }
 
+std::uint32_t Query(HANDLE handle, void* information, ULONG size, int kind) {
+  const Ntdll& nt = Calls();
+  if (!nt.complete()) return ERROR_PROC_NOT_FOUND;
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status =
+      nt.queryInformation(handle, &io, information, size, static_cast<FILE_INFORMATION_CLASS>(kind));
+  return status < 0 ? nt.toError(status) : 0;
+}
+
 std::uint32_t Attributes(HANDLE handle) {
   FILE_BASIC_INFORMATION basic{};
-  IO_STATUS_BLOCK io{};
-  if (Calls().queryInformation(handle, &io, &basic, sizeof basic, FileBasicInformation) < 0) return 0;
-  return basic.FileAttributes;
+  return Query(handle, &basic, sizeof basic, FileBasicInformation) == 0 ? basic.FileAttributes : 0;
 }
 
 }  // namespace
@@ -170,11 +185,8 @@ std::uint32_t NtFileLayer::SetInformation(Node node, void* information, ULONG si
 
 std::uint32_t NtFileLayer::Delete(Node node, std::uint32_t attributes) {
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    // A read-only file cannot be deleted; the rest of its attributes stay (zero times: unchanged).
-    FILE_BASIC_INFORMATION basic{};
-    const DWORD rest = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    basic.FileAttributes = rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL;
-    if (const std::uint32_t error = SetInformation(node, &basic, sizeof basic, FileBasicInformation)) {
+    // A read-only file cannot be deleted; the rest of its attributes stay.
+    if (const std::uint32_t error = SetAttributes(node, attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
       return error;
     }
   }
@@ -193,6 +205,46 @@ bool NtFileLayer::ProgramRunning(Node folder, std::wstring_view name) {
                            FILE_NON_DIRECTORY_FILE);
   if (file.node != 0) Close(file.node);
   return file.error == ERROR_SHARING_VIOLATION;
+}
+
+Opened NtFileLayer::MakeFile(Node folder, std::wstring_view name) {
+  return Open(folder, name, kWriteEntry, kShareNothing, FILE_CREATE, FILE_NON_DIRECTORY_FILE);
+}
+
+std::uint32_t NtFileLayer::Append(Node file, const std::uint8_t* data, std::size_t size) {
+  DWORD written = 0;
+  if (!::WriteFile(AsHandle(file), data, static_cast<DWORD>(size), &written, nullptr)) {
+    const DWORD error = ::GetLastError();
+    return error != 0 ? error : ERROR_WRITE_FAULT;
+  }
+  // A write that stops short without an error has run out of room all the same.
+  return written == size ? 0 : ERROR_DISK_FULL;
+}
+
+Opened NtFileLayer::OpenForHolding(Node folder, std::wstring_view name) {
+  return Open(folder, name, FILE_GENERIC_READ, kShareReading, FILE_OPEN, FILE_NON_DIRECTORY_FILE);
+}
+
+std::uint32_t NtFileLayer::ReadFacts(Node node, FileFacts& facts) {
+  FILE_INTERNAL_INFORMATION internal;
+  FILE_STANDARD_INFORMATION standard;
+  std::uint32_t error = Query(AsHandle(node), &internal, sizeof internal, FileInternalInformation);
+  if (error == 0) error = Query(AsHandle(node), &standard, sizeof standard, FileStandardInformation);
+  if (error == 0) facts = {static_cast<std::uint64_t>(internal.IndexNumber.QuadPart), standard.NumberOfLinks};
+  return error;
+}
+
+std::uint32_t NtFileLayer::SetAttributes(Node node, std::uint32_t attributes) {
+  // Zero times leave them as they are; zero attributes would too, so a plain file says NORMAL.
+  FILE_BASIC_INFORMATION basic{};
+  const DWORD kept = attributes & kSettableAttributes;
+  basic.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
+  return SetInformation(node, &basic, sizeof basic, FileBasicInformation);
+}
+
+std::uint32_t NtFileLayer::DeleteReadOnly(Node node) {
+  ULONG flags = kDispositionDelete | kDispositionIgnoreReadOnly;
+  return SetInformation(node, &flags, sizeof flags, kFileDispositionInformationEx);
 }
 
 void NtFileLayer::Close(Node node) {

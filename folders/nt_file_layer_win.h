@@ -1,5 +1,6 @@
-// The file layer of the working folders on Windows (run_folder.h): every open relative to a
-// held handle, a link always opened as itself, entries listed and deleted on their handles.
+// The file layer of the working folders on Windows (run_folder.h, entry_writer.h): every open
+// relative to a held handle, a link always opened as itself, entries listed, written and
+// deleted on their handles.
 // The calls are ntdll's (NtCreateFile, NtQueryDirectoryFile, NtQueryInformationFile,
 // NtSetInformationFile), there since Windows NT 4 but looked up at run time, as the program
 // imports only what the documented DLLs export.
@@ -29,6 +30,13 @@ class NtFileLayer final : public FileLayer {
   std::uint32_t Delete(Node node, std::uint32_t attributes) override;
   bool ProgramRunning(Node folder, std::wstring_view name) override;
   void Close(Node node) override;
+
+  Opened MakeFile(Node folder, std::wstring_view name) override;
+  std::uint32_t Append(Node file, const std::uint8_t* data, std::size_t size) override;
+  Opened OpenForHolding(Node folder, std::wstring_view name) override;
+  std::uint32_t ReadFacts(Node node, FileFacts& facts) override;
+  std::uint32_t SetAttributes(Node node, std::uint32_t attributes) override;
+  std::uint32_t DeleteReadOnly(Node node) override;
 
  private:
   Opened Open(Node parent, std::wstring_view name, ACCESS_MASK access, std::uint32_t sharing,

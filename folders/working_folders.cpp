@@ -33,24 +33,25 @@ ProductFolderOutcome InstallFolders::Prepare() {
     win32::QuietErrorMode quiet;
     const Node fixedRoot = layer_.OpenRoot(win32::AnsiToWide(PathText(drive.view()).Append('\\').view()).c_str());
     const Node perUserRoot = perUserKnown ? layer_.OpenRoot(win32::AnsiToWide(localData).c_str()) : 0;
-    choice = ChooseRunFolder(layer_, fixedRoot, perUserRoot, win32::AnsiToWide(kBaseFolderName.substr(1)).view(),
-                             win32::AnsiToWide(kProductFolderLeaf).view(),
-                             win32::AnsiToWide(kInstallerName.substr(1)).view(), keepers_);
+    choice = ChooseRunFolder(layer_, fixedRoot, perUserRoot, kBaseFolderEntry, kProductFolderEntry,
+                             kInstallerEntryName, keepers_);
     layer_.Close(fixedRoot);
     layer_.Close(perUserRoot);
   }
 
   const std::string_view place = choice.folder == RunFolder::kFixed ? drive.view() : std::string_view(localData);
   const FolderResult result = choice.prepared.result;
+  const PathText folder = result == FolderResult::kBaseMissing ? BaseFolder(place) : ProductFolder(place);
   if (result == FolderResult::kReady) {
     base_ = choice.prepared.base;
     product_ = choice.prepared.product;
+    entries_.WriteInto(product_, folder.view());
   }
-  return {result, result == FolderResult::kBaseMissing ? BaseFolder(place) : ProductFolder(place),
-          choice.prepared.error};
+  return {result, folder, choice.prepared.error};
 }
 
 void InstallFolders::LetGo() {
+  entries_.LetGo();
   layer_.Close(product_);
   layer_.Close(base_);
   product_ = base_ = 0;

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "folders/entry_writer.h"
 #include "folders/folder_security_win.h"
 #include "folders/nt_file_layer_win.h"
 #include "folders/run_folder.h"
+#include "win32/ansi.h"
 #include "win32/fixed_text.h"
 
 namespace folders {
@@ -42,8 +44,10 @@ class InstallFolders {
   FileLayer& layer() { return layer_; }
   // The held product folder; 0 before a successful Prepare and after LetGo.
   Node product() const { return product_; }
+  // After a successful Prepare, the unpacking's writer into the held product folder.
+  EntryWriter& entries() { return entries_; }
 
-  // Closes the held folders, so that another process may take them over.
+  // Closes the held entry files and folders, so that another process may take them over.
   void LetGo();
 
  private:
@@ -52,6 +56,7 @@ class InstallFolders {
   NtFileLayer layer_;
   Node base_ = 0;
   Node product_ = 0;
+  EntryWriter entries_{layer_, win32::ConvertAnsiToWide};
 };
 
 }  // namespace folders

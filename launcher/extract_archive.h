@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "folders/entry_files_win.h"
+#include "folders/entry_writer.h"
 #include "win32/fixed_text.h"
 
 namespace launcher {
@@ -22,12 +22,18 @@ struct UnpackOutcome {
   // decoder refuses): the walk stopped at the first damaged entry, whose file is removed.
   bool damaged = false;
   win32::PathText damagedEntry;  // its cleaned name; empty when no named record was reached
+  // A whole SETUP.EXE was written and is held: the one a shortcut may point to and a launch
+  // start. Never after a failed write or a damaged archive, whose SETUP.EXE is removed again.
+  bool wroteInstaller = false;
 };
 
+// The installer as the walk names it: cleaned and upper-cased.
+inline constexpr std::string_view kInstallerEntry = "SETUP.EXE";
+
 // Unpacks the archive `payload` (the program's own resource, in memory: nothing another
-// program can swap, lock or remove) into `destinationFolder`, with the progress window under
-// `parentWindow`. When it returns the progress window is gone.
+// program can swap, lock or remove) through `files` (InstallFolders::entries()), with the
+// progress window under `parentWindow`. When it returns the progress window is gone.
 UnpackOutcome ExtractArchive(HWND parentWindow, std::span<const std::uint8_t> payload,
-                             std::string_view destinationFolder);
+                             folders::EntryWriter& files);
 
 }  // namespace launcher

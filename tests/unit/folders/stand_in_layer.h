@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -38,6 +39,8 @@ struct Item {
   bool openFollows = false;      // opening it follows the link (as Wine does)
   bool running = false;
   bool deleted = false;
+  std::string content;         // what was written to it
+  std::uint32_t links = 1;     // its names, this one and hard links elsewhere
 
   Item* Add(const std::string& child, std::uint32_t kind = 0) {
     children.push_back(std::make_unique<Item>());
@@ -68,6 +71,8 @@ class StandInLayer final : public FileLayer {
   std::function<void(const std::string&)> after = [](const std::string&) {};
   std::map<Node, Handle> open;
   Trustee ours = Trustee::kCurrentUser;  // who the folders it makes and takes over belong to
+  std::size_t room = SIZE_MAX;           // bytes the disk takes before it is full
+  bool deletesReadOnly = true;           // the system deletes a read-only file as it is
 
   Node Root(Item& item) { return Keep(&item, 7); }
   Opened OpenFolder(Node parent, std::wstring_view name, std::uint32_t sharing, bool make) override {
@@ -83,6 +88,7 @@ class StandInLayer final : public FileLayer {
     Item* entry = At(folder)->Find(Narrow(name));
     Step("open " + Narrow(name));
     if (entry == nullptr || entry->refuseOpen) return {0, entry == nullptr ? 2u : kErrorAccessDenied};
+    if (Shared(entry, sharing)) return {0, kErrorSharingViolation};
     return {Keep(entry, sharing), 0, entry->attributes & ~(entry->openFollows ? kAttributeLink : 0), false};
   }
   bool NextEntry(Node folder, bool restart, EntryName& name, std::uint32_t& attributes,
@@ -112,10 +118,13 @@ class StandInLayer final : public FileLayer {
     Step("take " + At(folder)->name);
     return 0;
   }
-  std::uint32_t Delete(Node node, std::uint32_t) override {
+  std::uint32_t Delete(Node node, std::uint32_t attributes) override {
     Item* item = At(node);
     const bool full = std::any_of(item->children.begin(), item->children.end(), [](auto& c) { return !c->deleted; });
     if (item->refuseDelete || (item->target == nullptr && full)) return kErrorAccessDenied;
+    // A read-only file is refused unless the caller says it is one, which clears the bit.
+    if ((item->attributes & kAttributeReadOnly) != 0 && (attributes & kAttributeReadOnly) == 0) return kErrorAccessDenied;
+    item->attributes &= ~kAttributeReadOnly;
     open.at(node).deleting = true;
     Step("delete " + item->name);
     return 0;
@@ -127,6 +136,39 @@ class StandInLayer final : public FileLayer {
   void Close(Node node) override {
     if (node != 0 && open.at(node).deleting) open.at(node).item->deleted = true;
     open.erase(node);
+  }
+  // The step is recorded before the call acts, so `after` can change the tree in between.
+  Opened MakeFile(Node folder, std::wstring_view name) override {
+    Step("create " + Narrow(name));
+    if (At(folder)->Find(Narrow(name)) != nullptr) return {0, kErrorAlreadyExists};
+    return {Keep(At(folder)->Add(Narrow(name)), kShareNothing), 0, 0, true};
+  }
+  std::uint32_t Append(Node file, const std::uint8_t* data, std::size_t size) override {
+    Step("write " + At(file)->name);
+    const std::size_t taken = std::min(size, room);
+    room -= taken;
+    At(file)->content.append(reinterpret_cast<const char*>(data), taken);
+    return taken < size ? kErrorDiskFull : 0;
+  }
+  Opened OpenForHolding(Node folder, std::wstring_view name) override {
+    Step("hold " + Narrow(name));
+    Item* file = At(folder)->Find(Narrow(name));
+    return file != nullptr ? Opened{Keep(file, kShareReading), 0, file->attributes} : Opened{0, 2};
+  }
+  std::uint32_t ReadFacts(Node node, FileFacts& facts) override {
+    facts = {reinterpret_cast<std::uintptr_t>(At(node)), At(node)->links};  // the item is the file
+    return 0;
+  }
+  std::uint32_t SetAttributes(Node node, std::uint32_t attributes) override {
+    At(node)->attributes = (At(node)->attributes & ~0x7u) | (attributes & 0x7);
+    Step("attributes " + At(node)->name);
+    return 0;
+  }
+  std::uint32_t DeleteReadOnly(Node node) override {
+    const std::uint32_t kept = At(node)->attributes;
+    const std::uint32_t failed = deletesReadOnly ? Delete(node, kAttributeReadOnly) : 87;  // an older system
+    At(node)->attributes = kept;
+    return failed;
   }
 
   std::vector<std::string> StepsOf(const std::string& verb) const {
@@ -142,6 +184,12 @@ class StandInLayer final : public FileLayer {
 
  private:
   Item* At(Node node) { return open.at(node).item; }
+  // Whether another handle on `item` and one asked with `sharing` exclude each other.
+  bool Shared(const Item* item, std::uint32_t sharing) const {
+    return std::any_of(open.begin(), open.end(), [&](const auto& held) {
+      return held.second.item == item && (held.second.sharing == kShareNothing || sharing == kShareNothing);
+    });
+  }
   Node Keep(Item* item, std::uint32_t sharing) {
     open.emplace(++last_, Handle{item, sharing});
     return last_;
