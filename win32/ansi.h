@@ -11,7 +11,8 @@ namespace win32 {
 
 using WidePath = WideText<kLongPath>;
 
-// MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED) into `out`, which holds `capacity` characters.
+// MultiByteToWideChar(CP_ACP) into `out`, which holds `capacity` characters, with
+// MB_PRECOMPOSED where the ANSI code page takes it (AnsiToWideFlags: not on UTF-8).
 // Returns the number written: 0 for an empty text or one whose conversion does not fit.
 std::size_t ConvertAnsiToWide(std::string_view text, wchar_t* out, std::size_t capacity);
 

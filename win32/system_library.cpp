@@ -10,14 +10,20 @@ constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 }  // namespace
 
 void RestrictDllSearchToSystemFolder() {
-  // Looked up by name: older systems have no SetDefaultDllDirectories, and importing it would
-  // stop the program from loading there at all.
+  // Both looked up by name: older systems lack them, and importing one would stop the program
+  // from loading there at all.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
   HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
   if (kernel == nullptr) return;
   auto set_directories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
       reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (set_directories != nullptr) set_directories(kSearchSystem32);
+  if (set_directories != nullptr && set_directories(kSearchSystem32)) return;
+  // Without it (XP, Vista, 7 without KB2533623) the current folder, often the downloads
+  // folder, can at least be taken out of the search; "" does that.
+  auto set_directory = reinterpret_cast<SetDllDirectoryFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryW")));
+  if (set_directory != nullptr) set_directory(L"");
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {

@@ -6,7 +6,8 @@
 
 namespace win32 {
 
-// Restricts the process's DLL search to the system folder where the system offers it.
+// Restricts the process's DLL search to the system folder where the system offers it
+// (SetDefaultDllDirectories); elsewhere takes the current folder out of it (SetDllDirectoryW).
 void RestrictDllSearchToSystemFolder();
 
 // Loads `name` (a bare file name) from the system folder, never from the program's folder or
