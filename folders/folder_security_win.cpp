@@ -5,28 +5,11 @@
 
 #include "win32/fixed_text.h"
 #include "win32/handle.h"
+#include "win32/user_sid.h"
 
 namespace folders {
 
 namespace {
-
-class UserSid {
- public:
-  UserSid() {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return;
-    win32::UniqueHandle owner(token);
-    alignas(TOKEN_USER) BYTE info[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    if (!::GetTokenInformation(token, TokenUser, info, sizeof info, &size)) return;
-    valid_ = ::CopySid(sizeof sid_, sid_, reinterpret_cast<TOKEN_USER*>(info)->User.Sid) != FALSE;
-  }
-  PSID get() { return valid_ ? static_cast<PSID>(sid_) : nullptr; }
-
- private:
-  alignas(void*) BYTE sid_[SECURITY_MAX_SID_SIZE] = {};
-  bool valid_ = false;
-};
 
 Trustee Classify(PSID sid, PSID user) {
   if (::EqualSid(sid, user)) return Trustee::kCurrentUser;
@@ -47,12 +30,11 @@ ProtectedFolderSecurity::ProtectedFolderSecurity(Keepers keepers) {
     // Made and owned by the administrators: an elevated process may name them its owner.
     owned.Append(L"BA");
   } else {
-    UserSid user;
-    LPWSTR sidText = nullptr;
-    if (user.get() == nullptr || !::ConvertSidToStringSidW(user.get(), &sidText)) return;
-    list.Append(L"(A;OICI;FA;;;").Append(sidText).Append(L")");
-    owned.Append(sidText);
-    ::LocalFree(sidText);
+    win32::UserSid user;
+    const auto sidText = user.text();
+    if (sidText.empty()) return;
+    list.Append(L"(A;OICI;FA;;;").Append(sidText.view()).Append(L")");
+    owned.Append(sidText.view());
   }
   list.Append(L"(A;OICI;0x1200a9;;;BU)");
   owned.Append(list.view());
@@ -77,7 +59,7 @@ ProtectedFolderSecurity::~ProtectedFolderSecurity() {
 
 void ReadFolderSecurity(HANDLE folder, FolderSecurity& security) {
   security = FolderSecurity();
-  UserSid user;
+  win32::UserSid user;
   PSID owner = nullptr;
   PACL list = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;

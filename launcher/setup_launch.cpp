@@ -1,10 +1,6 @@
 #include "launcher/setup_launch.h"
 
-#include <shellapi.h>
-
 #include "folders/install_paths.h"
-#include "launcher/launch_rules.h"
-#include "launcher/message_box.h"
 #include "win32/ansi.h"
 #include "win32/error_mode.h"
 #include "win32/fixed_text.h"
@@ -12,29 +8,11 @@
 
 namespace launcher {
 
-namespace {
-
 // The sizes the system expects of a 32-bit caller.
 static_assert(sizeof(SECURITY_ATTRIBUTES) == 12);
 static_assert(sizeof(STARTUPINFOW) == 68);
 
-// The same installer through the shell, which asks the user for administrator rights. Returns
-// 0 when it started, otherwise the error.
-DWORD StartThroughShell(const wchar_t* installer, const wchar_t* folder) {
-  SHELLEXECUTEINFOW shell{};
-  shell.cbSize = sizeof shell;
-  // Our own message on failure, not the shell's.
-  shell.fMask = SEE_MASK_FLAG_NO_UI;
-  shell.lpFile = installer;
-  shell.lpDirectory = folder;
-  shell.nShow = SW_SHOWNORMAL;
-  win32::QuietErrorMode quiet;
-  return ::ShellExecuteExW(&shell) ? 0 : ::GetLastError();
-}
-
-}  // namespace
-
-void LaunchSetup(std::string_view productFolder, CreateProcessFunction createProcess) {
+DWORD SetupProcess::Create(std::string_view productFolder, CreateProcessFunction createProcess) {
   const win32::WidePath folder = win32::AnsiToWide(productFolder);
   {
     win32::QuietErrorMode quiet;
@@ -45,10 +23,7 @@ void LaunchSetup(std::string_view productFolder, CreateProcessFunction createPro
   // name of some other file, so nothing is started then.
   const win32::PathText path = folders::InstallerPath(productFolder);
   const win32::FixedText<win32::kPathBuffer> buffer(path.view());
-  if (path.cut() || std::string_view(buffer.c_str()) != path.view()) {
-    ShowFailure("start", path.view(), ERROR_FILENAME_EXCED_RANGE);
-    return;
-  }
+  if (path.cut() || std::string_view(buffer.c_str()) != path.view()) return ERROR_FILENAME_EXCED_RANGE;
   const win32::WidePath installer = win32::AnsiToWide(buffer.c_str());
 
   // With no application name, CreateProcessW splits the unquoted command line at its spaces and
@@ -68,29 +43,35 @@ void LaunchSetup(std::string_view productFolder, CreateProcessFunction createPro
   startup.wShowWindow = SW_SHOWNORMAL;
 
   PROCESS_INFORMATION started{};
-  DWORD error = 0;
-  {
-    win32::QuietErrorMode quiet;
-    if (!createProcess(installer.c_str(), commandLine.data(), &processAttributes,
-                       &threadAttributes, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                       &startup, &started)) {
-      error = ::GetLastError();
-    }
+  win32::QuietErrorMode quiet;
+  // Suspended: it runs only once the shortcut and the notice that name it are there.
+  if (!createProcess(installer.c_str(), commandLine.data(), &processAttributes, &threadAttributes,
+                     FALSE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                     &started)) {
+    return ::GetLastError();
   }
-  if (error == 0) {
-    // Nothing of the child is kept: it is neither waited for nor asked for its exit code.
-    win32::UniqueHandle process(started.hProcess);
-    win32::UniqueHandle thread(started.hThread);
-    return;
-  }
+  process_.reset(started.hProcess);
+  thread_.reset(started.hThread);
+  return 0;
+}
 
-  AfterFailedStart next = AfterCreateProcessFailed(error);
-  if (next == AfterFailedStart::kStartThroughShell) {
-    error = StartThroughShell(installer.c_str(), folder.c_str());
-    if (error == 0) return;
-    next = AfterShellStartFailed(error);
-  }
-  if (next == AfterFailedStart::kSayWhy) ShowFailure("start", path.view(), error);
+void SetupProcess::Resume() {
+  if (thread_) ::ResumeThread(thread_.get());
+  thread_.reset();
+}
+
+void SetupProcess::Abandon() {
+  if (process_) ::TerminateProcess(process_.get(), 1);
+  Forget();
+}
+
+void SetupProcess::WaitForEnd() {
+  if (process_) ::WaitForSingleObject(process_.get(), INFINITE);
+}
+
+void SetupProcess::Forget() {
+  thread_.reset();
+  process_.reset();
 }
 
 }  // namespace launcher

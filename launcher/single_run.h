@@ -6,11 +6,11 @@
 namespace launcher {
 
 // Takes this session's run lock (a named mutex in the session's namespace) for the rest of the
-// process's life. When another run of this session holds it, brings that run's window to the
-// front, or says that setup is already running when it has none, and returns false; the caller
-// then touches nothing and ends. Runs in other sessions are kept apart by the folder handles a
-// run holds (working_folders.h); a lock of the same name that another account made first does
-// not stop the run.
+// process's life. When another run of this account in this session holds it, brings that run's
+// window to the front, or says that setup is already running when it has none, and returns
+// false; the caller then touches nothing and ends. A lock of that name that another account
+// made first stops nothing: the run then goes on without one, kept apart from other runs by the
+// folder handles it holds, as runs in other sessions are.
 bool TakeTheRun();
 
 // Says that setup is already running (the box of TakeTheRun), for a run that finds the

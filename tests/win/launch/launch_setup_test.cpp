@@ -1,18 +1,14 @@
-// LaunchSetup starting the sample setup.exe, which writes down how it was started.
+// SetupProcess creating and starting the sample setup.exe, which writes down how it was started.
 #include "launcher/setup_launch.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
-
-#include "own_boxes.h"
 
 namespace {
 
@@ -76,33 +72,13 @@ std::wstring CurrentFolder() {
   return folder;
 }
 
-struct Box {
-  std::wstring caption;
-  std::wstring text;
-};
-
-// LaunchSetup with a watcher answering, as a user would, every box the call shows: a failed
-// start is said in a box, which would otherwise keep the call, and the test, waiting for ever.
-std::vector<Box> LaunchAnsweringBoxes(const char* folder,
-                                      launcher::CreateProcessFunction createProcess = ::CreateProcessW) {
-  std::vector<Box> boxes;
-  std::atomic<bool> returned{false};
-  std::thread watcher([&] {
-    own_boxes::AnswerUntilReturned(returned, [&](HWND box) {
-      boxes.push_back({own_boxes::Caption(box), own_boxes::Text(box)});
-    });
-  });
-  launcher::LaunchSetup(folder, createProcess);
-  returned.store(true);
-  watcher.join();
-  return boxes;
-}
-
-// The boxes as a failure message shows them.
-std::wstring Said(const std::vector<Box>& boxes) {
-  std::wstring said;
-  for (const Box& box : boxes) said += box.caption + L": " + box.text + L"\n";
-  return said;
+// Creates setup.exe in `folder` as the run does, suspended, and lets it run: 0, or the error.
+DWORD Launch(const char* folder, launcher::CreateProcessFunction createProcess = ::CreateProcessW) {
+  launcher::SetupProcess setup;
+  const DWORD error = setup.Create(folder, createProcess);
+  setup.Resume();
+  setup.Forget();
+  return error;
 }
 
 class LaunchSetupTest : public ::testing::Test {
@@ -131,7 +107,7 @@ class LaunchSetupTest : public ::testing::Test {
 
 TEST_F(LaunchSetupTest, StartsTheInstallerFromTheProductFolderWithItsBarePath) {
   ::SetCurrentDirectoryW(L"C:\\windows");
-  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64")), L"");
+  EXPECT_EQ(Launch("C:\\Tarnby Setup\\TarLoom64"), 0u);
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
@@ -150,7 +126,7 @@ TEST_F(LaunchSetupTest, StartsTheInstallerFromTheProductFolderWithItsBarePath) {
 // read as "C:\Tarnby.exe" with arguments when such a file exists.
 TEST_F(LaunchSetupTest, AFileAtTheUnquotedPathsFirstWordIsNotStarted) {
   ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
-  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64")), L"");
+  EXPECT_EQ(Launch("C:\\Tarnby Setup\\TarLoom64"), 0u);
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
@@ -206,7 +182,7 @@ class InheritanceProbe {
 TEST_F(LaunchSetupTest, InstallerInheritsNoHandles) {
   InheritanceProbe probe;
   ASSERT_TRUE(probe.ready());
-  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64")), L"");
+  EXPECT_EQ(Launch("C:\\Tarnby Setup\\TarLoom64"), 0u);
 
   const Record record = WaitForRecord(kRecord);
   ASSERT_FALSE(record.empty()) << "setup.exe did not run";
@@ -245,51 +221,36 @@ TEST_F(LaunchSetupTest, DoesNotWaitForTheInstaller) {
   constexpr DWORD kLingerMs = 20000;
   ::SetEnvironmentVariableW(L"TARLOOM_SETUP_LINGER_MS", std::to_wstring(kLingerMs).c_str());
   const DWORD start = ::GetTickCount();
-  const std::vector<Box> boxes = LaunchAnsweringBoxes("C:\\Lingering");
+  const DWORD error = Launch("C:\\Lingering");
   const DWORD elapsed = ::GetTickCount() - start;
   ::SetEnvironmentVariableW(L"TARLOOM_SETUP_LINGER_MS", nullptr);
 
-  EXPECT_EQ(Said(boxes), L"");
+  EXPECT_EQ(error, 0u);
   EXPECT_LT(elapsed, kLingerMs);
   EXPECT_FALSE(WaitForRecord(L"C:\\Lingering\\setup-run.txt").empty()) << "setup.exe did not run";
 }
 
-TEST_F(LaunchSetupTest, MissingInstallerIsSaidNamingItsPathAndNothingElseStarts) {
+TEST_F(LaunchSetupTest, MissingInstallerFailsWithTheSystemsReasonAndNothingElseStarts) {
   ASSERT_TRUE(::DeleteFileW(kInstaller));
   // Even with a C:\Tarnby.exe to fall back on, nothing else is started in its place.
   ASSERT_TRUE(::CopyFileW(SampleSetup().c_str(), kTrapProgram, FALSE));
-  const std::vector<Box> boxes = LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64");
+  EXPECT_EQ(Launch("C:\\Tarnby Setup\\TarLoom64"), DWORD{ERROR_FILE_NOT_FOUND});
   EXPECT_EQ(CurrentFolder(), kProductFolder);
   ::Sleep(1000);
   EXPECT_FALSE(Exists(kRecord));
   EXPECT_FALSE(Exists(kTrapRecord));
   ::DeleteFileW(kTrapProgram);
-
-  ASSERT_EQ(boxes.size(), 1u) << Said(boxes);
-  EXPECT_EQ(boxes[0].caption, L"Tarnby TarLoom64 Setup");
-  const std::wstring named = L"Unable to start \"C:\\Tarnby Setup\\TarLoom64\\setup.exe\": ";
-  EXPECT_EQ(boxes[0].text.substr(0, named.size()), named);
-  EXPECT_GT(boxes[0].text.size(), named.size()) << "no reason given";
 }
 
-// Windows' answer when the installer asks for administrator rights and the launcher has none;
-// Wine never gives it.
-BOOL WINAPI CreateProcessNeedingElevation(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES,
-                                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
-                                          LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
-  ::SetLastError(740);  // ERROR_ELEVATION_REQUIRED, which these headers lack
-  return FALSE;
-}
-
-TEST_F(LaunchSetupTest, AnInstallerNeedingElevationIsStartedThroughTheShellInTheProductFolder) {
-  ::SetCurrentDirectoryW(L"C:\\windows");
-  EXPECT_EQ(Said(LaunchAnsweringBoxes("C:\\Tarnby Setup\\TarLoom64", CreateProcessNeedingElevation)), L"");
-
-  const Record record = WaitForRecord(kRecord);
-  ASSERT_FALSE(record.empty()) << "setup.exe did not run";
-  EXPECT_EQ(record.at(L"module_path"), kInstaller);
-  EXPECT_EQ(record.at(L"current_folder"), kProductFolder);
-  EXPECT_EQ(record.at(L"show_window"), L"1");
+// Made before the shortcut and the notice, setup.exe must not run before they are there.
+TEST_F(LaunchSetupTest, ACreatedSetupRunsOnlyOnceResumed) {
+  launcher::SetupProcess setup;
+  ASSERT_EQ(setup.Create("C:\\Tarnby Setup\\TarLoom64"), 0u);
+  ::Sleep(1500);
+  EXPECT_FALSE(Exists(kRecord)) << "setup.exe ran before it was resumed";
+  setup.Resume();
+  EXPECT_FALSE(WaitForRecord(kRecord).empty()) << "setup.exe did not run once resumed";
+  setup.WaitForEnd();
 }
 
 }  // namespace
