@@ -39,6 +39,11 @@ void __throw_range_error(const char*) { EndProcess(); }
 void __throw_overflow_error(const char*) { EndProcess(); }
 void __throw_underflow_error(const char*) { EndProcess(); }
 
+// The tag of the allocation that may fail: here, so that the runtime's new_handler.o, which
+// defines it beside its handler and unwind tables, stays out.
+extern const nothrow_t nothrow;
+const nothrow_t nothrow{};
+
 }  // namespace std
 
 // The system's process heap: nothing of the C runtime's allocator is needed. The program keeps

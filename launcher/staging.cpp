@@ -52,8 +52,7 @@ bool StagePayload(const Payload& payload, std::string_view stagedArchiveName) {
   // A part of the payload is no use to anyone and takes the room the unpacking may need (a full
   // drive): the file made just now goes again.
   file.reset();
-  win32::QuietErrorMode quiet;
-  ::DeleteFileA(name.c_str());
+  fileops::DeleteMatchingFiles(stagedArchiveName);
   return false;
 }
 

@@ -1,15 +1,21 @@
 #include "progress/progress_reporting.h"
 
-#include <charconv>
-
 #include "progress/progress_layout.h"
 
 namespace progress {
 
 PercentText::PercentText(int32_t percent) {
   char* out = text_;
-  if (percent >= 0) *out++ = ' ';
-  out = std::to_chars(out, text_ + sizeof text_, percent).ptr;
+  *out++ = percent >= 0 ? ' ' : '-';
+  // The digits by hand: std::to_chars brings a 200-byte table into the launcher.
+  std::uint32_t magnitude = percent >= 0 ? static_cast<std::uint32_t>(percent) : 0u - static_cast<std::uint32_t>(percent);
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (count > 0) *out++ = digits[--count];
   *out++ = ' ';
   *out++ = '%';
   length_ = static_cast<std::size_t>(out - text_);
