@@ -1,14 +1,14 @@
 #include "shortcut/desktop_shortcut.h"
 
-#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
 #include "shortcut/link_path.h"
+#include "shortcut/shell_link_win.h"
 #include "shortcut/shortcut_writer_win.h"
 #include "shortcut/wsh_interfaces.h"
+#include "win32/ansi.h"
 #include "win32/com.h"
-#include "win32/fixed_text.h"
 
 namespace shortcut {
 
@@ -27,23 +27,54 @@ win32::PathText DesktopFolder() {
   return win32::PathText(written.substr(0, written.find('\0')));
 }
 
+// A Win32 error wrapped in an HRESULT is said as that error, in the system's own words.
+DWORD ErrorOf(HRESULT result) {
+  if (HRESULT_FACILITY(result) == FACILITY_WIN32 && HRESULT_CODE(result) != 0) {
+    return HRESULT_CODE(result);
+  }
+  return static_cast<DWORD>(result);
+}
+
+// 0 when a save said S_OK and the file is there, otherwise why not. Both are asked: a save may
+// answer a success and write nothing (IPersistFile::Save's S_FALSE means "not saved"), and an
+// earlier run's file of that name would pass the existence test on its own.
+DWORD SaveOutcome(HRESULT saved, const wchar_t* linkPath) {
+  if (FAILED(saved)) return ErrorOf(saved);
+  if (::GetFileAttributesW(linkPath) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_FILE_NOT_FOUND;
+  }
+  return saved == S_OK ? ERROR_SUCCESS : ErrorOf(E_FAIL);
+}
+
 }  // namespace
 
-void CreateDesktopShortcut(std::string_view targetPath, std::string_view workingFolder,
-                           std::string_view shortcutName) {
+ShortcutResult CreateDesktopShortcut(std::string_view targetPath, std::string_view workingFolder,
+                                     std::string_view shortcutName) {
   CLSID shellClass{};
-  if (FAILED(::CLSIDFromProgID(L"WScript.Shell", &shellClass))) return;
   win32::ComPtr<IWshShell> shellObject;
-  if (FAILED(::CoCreateInstance(shellClass, nullptr, kShellClassContext, kIidIWshShell,
-                                shellObject.put_void())) ||
-      !shellObject) {
-    return;
-  }
+  const bool scriptHost =
+      SUCCEEDED(::CLSIDFromProgID(L"WScript.Shell", &shellClass)) &&
+      SUCCEEDED(::CoCreateInstance(shellClass, nullptr, kShellClassContext, kIidIWshShell,
+                                   shellObject.put_void())) &&
+      shellObject;
 
   const std::string_view trimmedFolder = TrimmedFolder(workingFolder);
-  const win32::PathText linkPath = LinkPath(DesktopFolder().view(), shortcutName);
-  WriteShortcut(*shellObject.get(), linkPath.view(), targetPath, trimmedFolder, shortcutName);
-  // The shortcut object is released inside WriteShortcut, the shell object here: in that order.
+  ShortcutResult result;
+  result.linkPath = LinkPath(DesktopFolder().view(), shortcutName);
+  const win32::WidePath wideLinkPath = win32::AnsiToWide(result.linkPath.view());
+  if (scriptHost) {
+    const HRESULT saved = WriteShortcut(*shellObject.get(), result.linkPath.view(), targetPath,
+                                        trimmedFolder, shortcutName);
+    result.error = SaveOutcome(saved, wideLinkPath.c_str());
+    // The shortcut object was released inside WriteShortcut, the shell object goes here.
+    shellObject.reset();
+    if (result.error == ERROR_SUCCESS) return result;
+  }
+  // No Script Host, or one that did not write it: the same shortcut through the shell itself.
+  const HRESULT saved = WriteShellLink(wideLinkPath.c_str(), targetPath, trimmedFolder, shortcutName);
+  result.error = SaveOutcome(saved, wideLinkPath.c_str());
+  return result;
 }
 
 }  // namespace shortcut

@@ -16,14 +16,14 @@ win32::UniqueBstr CallText(std::string_view ansiText) {
 
 }  // namespace
 
-void WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::string_view targetPath,
-                   std::string_view trimmedFolder, std::string_view shortcutName) {
+HRESULT WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::string_view targetPath,
+                      std::string_view trimmedFolder, std::string_view shortcutName) {
   // Declared as IDispatch, but the object is the shortcut: it is kept as IWshShortcut as it is.
   // After a failed call the out-pointer is not trusted, not even to be released.
   IDispatch* created = nullptr;
-  if (FAILED(shellObject.CreateShortcut(CallText(linkPath).get(), &created)) || created == nullptr) {
-    return;
-  }
+  const HRESULT asked = shellObject.CreateShortcut(CallText(linkPath).get(), &created);
+  if (FAILED(asked)) return asked;
+  if (created == nullptr) return E_POINTER;
   win32::ComPtr<IWshShortcut> shortcutObject;
   *shortcutObject.put() = static_cast<IWshShortcut*>(created);
 
@@ -36,7 +36,7 @@ void WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::strin
   shortcutObject->put_RelativePath(CallText(trimmedFolder).get());
   shortcutObject->put_TargetPath(CallText(targetPath).get());
   shortcutObject->put_WindowStyle(kNormalWindow);
-  shortcutObject->Save();
+  return shortcutObject->Save();
 }
 
 }  // namespace shortcut

@@ -18,8 +18,9 @@ inline constexpr int kNormalWindow = 1;
 // object. Each text is converted from the ANSI code page into a BSTR made for that one call
 // and freed when it returns; an empty text is a null BSTR. The results of the puts and of Save
 // are not acted on. When CreateShortcut fails or gives no object, nothing further is called.
-// The shell object stays the caller's.
-void WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::string_view targetPath,
-                   std::string_view trimmedFolder, std::string_view shortcutName);
+// The shell object stays the caller's. Returns CreateShortcut's failure (E_POINTER for success
+// without an object), else Save's result, for the caller to judge with the file itself.
+HRESULT WriteShortcut(IWshShell& shellObject, std::string_view linkPath, std::string_view targetPath,
+                      std::string_view trimmedFolder, std::string_view shortcutName);
 
 }  // namespace shortcut

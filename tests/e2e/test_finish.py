@@ -7,6 +7,7 @@ packer, for the payload without setup.exe; default build/native/bin/eekpack)."""
 
 from __future__ import annotations
 
+import re
 import subprocess
 import sys
 import unittest
@@ -48,6 +49,16 @@ class FinishChecks(unittest.TestCase):
                          result.describe())
         return boxes[0]
 
+    def assert_the_runs_shortcut(self, shortcut: dict, result: harness.Result) -> None:
+        self.assertEqual(shortcut.get("loaded"), "1", result.describe())
+        self.assertEqual(shortcut["target"], INSTALLER)
+        self.assertEqual(shortcut["working_folder"], PRODUCT_FOLDER)
+        self.assertEqual(shortcut["description"], "Tarnby TarLoom64 Setup")
+        self.assertEqual(shortcut["icon_path"], INSTALLER)
+        self.assertEqual(shortcut["icon_index"], "0")
+        self.assertEqual(shortcut["arguments"], "")
+        self.assertEqual(shortcut["show_command"], "1")  # SW_SHOWNORMAL
+
 
 class FullRun(FinishChecks):
     """A normal run with the sample payload, the notice answered after a while."""
@@ -63,14 +74,7 @@ class FullRun(FinishChecks):
         self.assertEqual(self.result.exit_code, 1, self.result.describe())
 
     def test_shortcut_on_the_desktop_starts_the_installer_in_the_product_folder(self):
-        self.assertEqual(self.shortcut.get("loaded"), "1", self.result.describe())
-        self.assertEqual(self.shortcut["target"], INSTALLER)
-        self.assertEqual(self.shortcut["working_folder"], PRODUCT_FOLDER)
-        self.assertEqual(self.shortcut["description"], "Tarnby TarLoom64 Setup")
-        self.assertEqual(self.shortcut["icon_path"], INSTALLER)
-        self.assertEqual(self.shortcut["icon_index"], "0")
-        self.assertEqual(self.shortcut["arguments"], "")
-        self.assertEqual(self.shortcut["show_command"], "1")  # SW_SHOWNORMAL
+        self.assert_the_runs_shortcut(self.shortcut, self.result)
 
     def test_notice_is_system_modal_with_no_owner_an_ok_button_and_no_icon(self):
         notice = self.assert_only_the_notice(self.result)
@@ -161,8 +165,10 @@ class FixedFolderNotTheUsers(FinishChecks):
 
 
 class PayloadWithoutSetup(FinishChecks):
-    """A payload that holds no setup.exe: the notice all the same, then a message that the
-    installer could not be started, naming it and the system's reason."""
+    """A payload that holds no setup.exe, in a product folder where an earlier run left a
+    read-only SETUP.EXE (the clean-up keeps read-only files): the one message that there is no
+    installer to start, naming it and the system's reason; no shortcut, no notice, and the
+    leftover, which is not this payload's, is neither started nor removed."""
 
     @classmethod
     def setUpClass(cls):
@@ -177,27 +183,34 @@ class PayloadWithoutSetup(FinishChecks):
         archive.unlink(missing_ok=True)
         subprocess.run([str(EEKPACK), "create", str(archive), *files], check=True, capture_output=True)
         launcher = bench.make_variant("no-setup.exe", payload=archive)
-        cls.result = bench.run_case("finish-payload-without-setup", launcher=launcher)
+        cls.leftover = bench.helper("setup.exe").read_bytes()
 
-    def test_notice_then_the_failed_start_said_and_exit_code_1(self):
+        def plant(ctx: harness.CaseContext) -> None:
+            ctx.write(PRODUCT_FOLDER + "\\SETUP.EXE", cls.leftover)
+            ctx.set_attributes(PRODUCT_FOLDER + "\\SETUP.EXE", "r")
+
+        cls.result = bench.run_case("finish-payload-without-setup", launcher=launcher, setup=plant)
+
+    def test_no_installer_to_start_is_said_alone_and_exit_code_1(self):
         self.assertEqual(self.result.exit_code, 1, self.result.describe())
         boxes = [(b.caption, b.text) for b in self.result.boxes]
-        self.assertEqual(len(boxes), 2, self.result.describe())
-        self.assertEqual(boxes[0], (NOTICE_CAPTION, NOTICE_TEXT))
-        caption, text = boxes[1]
+        self.assertEqual(len(boxes), 1, self.result.describe())
+        caption, text = boxes[0]
         self.assertEqual(caption, "Tarnby TarLoom64 Setup")
         named = 'Unable to start "' + INSTALLER + '": '
         self.assertTrue(text.startswith(named) and len(text) > len(named), text)
+        self.assertEqual(new_lnk_files(self.result), [])
 
-    def test_unpacking_happened_and_nothing_was_started(self):
+    def test_unpacking_happened_and_the_leftover_stayed_unstarted(self):
         unpacked = {p.name for p in self.result.path(PRODUCT_FOLDER).iterdir()}
-        self.assertEqual(unpacked, {"README.TXT", "LICENCE.TXT"}, self.result.describe())
-        self.assertFalse(self.result.exists(harness.SETUP_RECORD))
+        self.assertEqual(unpacked, {"README.TXT", "LICENCE.TXT", "SETUP.EXE"}, self.result.describe())
+        self.assertEqual(self.result.path(PRODUCT_FOLDER + "\\SETUP.EXE").read_bytes(), self.leftover)
+        self.assertFalse(self.result.exists(harness.SETUP_RECORD), "the leftover setup.exe was started")
 
 
 class DesktopCannotBeWritten(FinishChecks):
-    """A plain file where the desktop folder should be: no shortcut anywhere, no message, and
-    the run goes on to the notice and the installer."""
+    """A plain file where the desktop folder should be: no shortcut anywhere, one message naming
+    the shortcut file and the system's reason, then the notice and the installer."""
 
     @classmethod
     def setUpClass(cls):
@@ -211,10 +224,51 @@ class DesktopCannotBeWritten(FinishChecks):
 
         cls.result = harness.bench().run_case("finish-desktop-not-writable", setup=block_desktop)
 
-    def test_no_shortcut_and_no_message_and_the_run_goes_on(self):
+    def test_the_failed_shortcut_is_said_then_the_notice_and_setup_starts(self):
         self.assertEqual(self.result.exit_code, 1, self.result.describe())
-        self.assert_only_the_notice(self.result)
+        boxes = self.result.boxes
+        self.assertEqual([b.caption for b in boxes], ["Tarnby TarLoom64 Setup", NOTICE_CAPTION],
+                         self.result.describe())
+        # The shortcut file wherever the desktop path resolves, then the system's reason.
+        self.assertRegex(boxes[0].text, r'^Unable to create "[^"]*\\' + re.escape(SHORTCUT_FILE) + r'": \S')
+        self.assertEqual(boxes[1].text, NOTICE_TEXT)
         self.assertEqual(new_lnk_files(self.result), [])
+        record = self.result.setup_record()
+        self.assertEqual(record.get("command_line"), INSTALLER, self.result.describe())
+        self.assertGreater(int(record["started_at"]), boxes[1].answered_t)
+
+
+# The programmatic identifier's class key: gone once WScript.Shell is unregistered.
+SCRIPT_HOST_CLASS_KEY = "HKCR\\WScript.Shell\\CLSID"
+
+
+class ScriptHostUnregistered(FinishChecks):
+    """WScript.Shell unregistered, as where the Script Host is switched off: the shell's own link
+    object makes the same shortcut, nothing is said but the notice, and setup.exe starts."""
+
+    @classmethod
+    def setUpClass(cls):
+        def unregister(ctx: harness.CaseContext) -> None:
+            # Seen at once by the launcher: the session's running wineserver holds the registry
+            # (and `wineserver -w` would wait for the session's end).
+            ctx.wine("regsvr32", "/s", "/u", "wshom.ocx")
+            if ctx.wine("reg", "query", SCRIPT_HOST_CLASS_KEY, check=False).returncode == 0:
+                raise RuntimeError("WScript.Shell is still registered after regsvr32 /u")
+
+        def read_then_register_again(ctx: harness.CaseContext) -> dict:
+            shortcut = read_shortcut(ctx)
+            # The registry outlives the case's drive C: the session's later cases get it back.
+            ctx.wine("regsvr32", "/s", "wshom.ocx")
+            ctx.wine("reg", "query", SCRIPT_HOST_CLASS_KEY)
+            return shortcut
+
+        cls.result = harness.bench().run_case("finish-without-script-host", setup=unregister,
+                                              after=read_then_register_again)
+
+    def test_the_same_shortcut_then_only_the_notice_and_setup_starts(self):
+        self.assertEqual(self.result.exit_code, 1, self.result.describe())
+        self.assert_the_runs_shortcut(self.result.after, self.result)
+        self.assert_only_the_notice(self.result)
         record = self.result.setup_record()
         self.assertEqual(record.get("command_line"), INSTALLER, self.result.describe())
 

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "runs_shortcut.h"
 #include "shortcut_files.h"
 
 namespace {
@@ -45,17 +46,8 @@ class DesktopShortcut : public ::testing::Test {
 
 TEST_F(DesktopShortcut, WritesTheRunsShortcutOnTheDesktop) {
   // The product folder as passed may end in backslashes; the shortcut's working folder does not.
-  shortcut::CreateDesktopShortcut(kTarget, "C:\\Tarnby Setup\\TarLoom64\\\\", kName);
-
-  const LinkFields fields = ReadLink(link);
-  ASSERT_TRUE(fields.loaded) << "no readable shortcut at the desktop";
-  EXPECT_EQ(fields.path, kWideTarget);
-  EXPECT_EQ(fields.workingFolder, L"C:\\Tarnby Setup\\TarLoom64");
-  EXPECT_EQ(fields.description, L"Tarnby TarLoom64 Setup");
-  EXPECT_EQ(fields.iconPath, kWideTarget);
-  EXPECT_EQ(fields.iconIndex, 0);
-  EXPECT_EQ(fields.arguments, L"");
-  EXPECT_EQ(fields.showCommand, SW_SHOWNORMAL);
+  EXPECT_EQ(shortcut::CreateDesktopShortcut(kTarget, "C:\\Tarnby Setup\\TarLoom64\\\\", kName).error, 0u);
+  shortcut_test::ExpectTheRunsShortcut(link);
 }
 
 TEST_F(DesktopShortcut, ReplacesWhateverIsAlreadyAtTheLinkPath) {
@@ -84,23 +76,16 @@ TEST_F(DesktopShortcut, ANameNoFileCanHaveMakesNoFileAndReturns) {
   EXPECT_TRUE(ReadLink(link).loaded);
 }
 
-TEST_F(DesktopShortcut, DesktopThatCannotBeWrittenMakesNoShortcutAndReturns) {
-  // A plain file where the desktop folder should be: the save has nowhere to go.
-  WIN32_FIND_DATAW found;
-  HANDLE find = ::FindFirstFileW((desktop + L"\\*.lnk").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do ::DeleteFileW((desktop + L"\\" + found.cFileName).c_str());
-    while (::FindNextFileW(find, &found));
-    ::FindClose(find);
-  }
-  ASSERT_TRUE(::RemoveDirectoryW(desktop.c_str()));
-  ASSERT_TRUE(shortcut_test::WriteFile(desktop.c_str(), "in the way"));
+TEST_F(DesktopShortcut, DesktopThatCannotBeWrittenMakesNoShortcutAndSaysWhy) {
+  // A plain file where the desktop folder should be: neither save has anywhere to go.
+  ASSERT_TRUE(shortcut_test::BlockDesktop(desktop));
   ASSERT_TRUE(::SetCurrentDirectoryW(L"C:\\"));
-  shortcut::CreateDesktopShortcut(kTarget, kProductFolder, kName);
+  const shortcut::ShortcutResult result =
+      shortcut::CreateDesktopShortcut(kTarget, kProductFolder, kName);
   EXPECT_FALSE(Exists(link));
   EXPECT_FALSE(Exists(L"C:\\Tarnby TarLoom64 Setup.lnk"));
-  ::DeleteFileW(desktop.c_str());
-  ::CreateDirectoryW(desktop.c_str(), nullptr);
+  EXPECT_NE(result.error, 0u);
+  shortcut_test::UnblockDesktop(desktop);
 }
 
 }  // namespace

@@ -32,6 +32,24 @@ inline bool WriteFile(const wchar_t* path, std::string_view bytes) {
   return ok && written == bytes.size();
 }
 
+// A plain file where the desktop folder should be, so that no shortcut can be saved there; the
+// shortcuts already on it go first. UnblockDesktop puts an empty folder back.
+inline bool BlockDesktop(const std::wstring& desktop) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = ::FindFirstFileW((desktop + L"\\*.lnk").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do ::DeleteFileW((desktop + L"\\" + found.cFileName).c_str());
+    while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
+  return ::RemoveDirectoryW(desktop.c_str()) && WriteFile(desktop.c_str(), "in the way");
+}
+
+inline void UnblockDesktop(const std::wstring& desktop) {
+  ::DeleteFileW(desktop.c_str());
+  ::CreateDirectoryW(desktop.c_str(), nullptr);
+}
+
 struct LinkFields {
   bool loaded = false;
   std::wstring path;

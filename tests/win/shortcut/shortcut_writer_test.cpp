@@ -82,20 +82,22 @@ TEST(WriteShortcut, TargetKeepsItsBackslashesInTargetAndIcon) {
   EXPECT_EQ(Find(log, "IconLocation").text, L"C:\\a\\\\b\\setup.exe\\,0");
 }
 
-TEST(WriteShortcut, FailingPutsAndSaveDoNotStopTheSequence) {
+TEST(WriteShortcut, FailingPutsAndSaveDoNotStopTheSequenceAndSavesFailureIsReturned) {
   std::vector<Call> log;
   RecordingShell shell(log, Answer::kShortcut, E_ACCESSDENIED);
-  shortcut::WriteShortcut(shell, "C:\\d\\n.lnk", "C:\\t.exe", "C:\\w", "n");
+  EXPECT_EQ(shortcut::WriteShortcut(shell, "C:\\d\\n.lnk", "C:\\t.exe", "C:\\w", "n"),
+            E_ACCESSDENIED);
   EXPECT_EQ(Methods(log), kFullSequence);
   EXPECT_EQ(shell.shortcut.references, 0u);
 }
 
-TEST(WriteShortcut, NoShortcutObjectMeansNoFurtherCalls) {
+TEST(WriteShortcut, NoShortcutObjectMeansNoFurtherCallsAndAFailure) {
   for (Answer answer : {Answer::kFailure, Answer::kSuccessWithoutObject}) {
     std::vector<Call> log;
     // After a failure the recording shell leaves a bad pointer behind; touching it would crash.
     RecordingShell shell(log, answer, S_OK);
-    shortcut::WriteShortcut(shell, "C:\\d\\n.lnk", "C:\\t.exe", "C:\\w", "n");
+    // A success without an object is a failure too, so that the shell's link object takes over.
+    EXPECT_TRUE(FAILED(shortcut::WriteShortcut(shell, "C:\\d\\n.lnk", "C:\\t.exe", "C:\\w", "n")));
     EXPECT_EQ(Methods(log), std::vector<std::string>{"CreateShortcut"});
     EXPECT_EQ(shell.shortcut.references, 1u);
     EXPECT_EQ(shell.references, 1u);
