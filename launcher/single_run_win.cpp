@@ -34,14 +34,16 @@ bool TakeTheRun() {
   // One that was there already is another run's of this account only when this account (or,
   // for a run of it started elevated, the administrators) owns it: anyone else's is a name taken
   // from us, which says nothing about our runs and stops none of them.
+  // An owner that cannot be told (Wine records none) is taken for ours: a second start of
+  // this account's touches nothing.
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   win32::UserSid user;
-  const bool ours = ::GetSecurityInfo(lock, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                                      nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
-                    win32::IsThisAccountOrAdministrators(owner, user);
+  const bool someoneElses = ::GetSecurityInfo(lock, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                              nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+                            owner != nullptr && !win32::IsThisAccountOrAdministrators(owner, user);
   ::LocalFree(descriptor);
-  if (!ours) return true;
+  if (someoneElses) return true;
   if (HWND window = RunningWindow()) {
     ::SetForegroundWindow(window);
   } else {

@@ -254,7 +254,7 @@ class ProgressWindowOnScreen(RunChecks):
         return matches[0]
 
     def test_run_goes_through(self):
-        self.assertRanThrough(self.result)
+        self.assertRanThrough(self.result, with_setup=True)
 
     def test_class_caption_and_style_of_an_ordinary_window_without_system_menu(self):
         shown = self.window().shown
@@ -497,9 +497,9 @@ class UnsafeNamesChecks:
         after = drive_c_files(self.result.drive_c)
         touched = [p for p, state in after.items()
                    if product not in p.parents and self.before.get(p) != state]
-        # The desktop shortcut is the one new file the run makes outside the product folder.
+        # Not even the desktop shortcut: the payload holds no SETUP.EXE to point it to.
         created = [p for p in touched if p not in self.before]
-        self.assertEqual([p.suffix for p in created], [".lnk"], created)
+        self.assertEqual(created, [])
         markers = [self.marker(i)[:40] for i in range(len(self.unsafe))]
         for path in touched:
             data = (self.result.drive_c / path).read_bytes()
