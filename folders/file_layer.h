@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fileops/listing_rules.h"
 #include "folders/folder_trust.h"
 #include "win32/fixed_text.h"
 
@@ -17,11 +18,11 @@ using Node = std::uintptr_t;
 // A name inside a folder, as the file system gives it.
 using EntryName = win32::WideText<255>;
 
-// The attribute bits the rules read, with the system's values.
-inline constexpr std::uint32_t kAttributeReadOnly = 0x1;
-inline constexpr std::uint32_t kAttributeHidden = 0x2;
-inline constexpr std::uint32_t kAttributeSystem = 0x4;
-inline constexpr std::uint32_t kAttributeFolder = 0x10;
+// The attribute bits the rules read: the listing's, and the one it never needs.
+using fileops::kAttributeHidden;
+using fileops::kAttributeReadOnly;
+using fileops::kAttributeSystem;
+inline constexpr std::uint32_t kAttributeFolder = fileops::kAttributeDirectory;
 inline constexpr std::uint32_t kAttributeLink = 0x400;  // any reparse point: junction, link, mount
 
 // Sharing asked for, with the system's FILE_SHARE_* values.
@@ -35,8 +36,7 @@ inline constexpr std::uint32_t kErrorWriteFault = 29;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
-inline constexpr std::uint32_t kErrorTooDeep = 206;  // ERROR_FILENAME_EXCED_RANGE
-inline constexpr std::uint32_t kErrorPathTooLong = 206;
+inline constexpr std::uint32_t kErrorPathTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
 inline constexpr std::uint32_t kErrorFileInvalid = 1006;
 inline constexpr std::uint32_t kErrorInvalidOwner = 1307;
 inline constexpr std::uint32_t kErrorPrivilegeNotHeld = 1314;

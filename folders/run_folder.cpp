@@ -24,7 +24,7 @@ constexpr std::uint32_t kNotPlain = kAttributeReadOnly | kAttributeHidden | kAtt
                                     kAttributeFolder | kAttributeLink;
 
 std::uint32_t Empty(FileLayer& layer, Node folder, Emptying what, std::wstring_view keep, int depth) {
-  if (depth > kDeepestFolder) return kErrorTooDeep;
+  if (depth > kDeepestFolder) return kErrorPathTooLong;
   EntryName name;
   std::uint32_t listed = 0;
   std::uint32_t error = 0;
