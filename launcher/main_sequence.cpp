@@ -33,10 +33,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
 
   // The staged archive is the run as the user's, in the folder it was started from.
   if (!elevatedRun) DeleteStagedArchive();
-  // Held open until the process ends. The elevated run uses folders that only the
-  // administrators and the system may change; a run as the user uses the fixed folder, or this
-  // user's own when the fixed one cannot be made this user's.
-  folders::InstallFolders installFolders(elevatedRun ? folders::Keepers::kAdministrators : folders::Keepers::kThisUser);
+  // Held open until the process ends. Whatever this process starts runs elevated when it is
+  // elevated, the elevated run or one started with "Run as administrator" alike: it uses
+  // folders that only the administrators and the system may change (a folder of this account's
+  // could be changed by its own programs that run unelevated). A run as the user uses the fixed
+  // folder, or this user's own when the fixed one cannot be made this user's.
+  const bool elevated = elevatedRun || IsProcessElevated();
+  folders::InstallFolders installFolders(elevated ? folders::Keepers::kAdministrators : folders::Keepers::kThisUser);
   const win32::PathText productFolder = ReadyProductFolder(installFolders);
   if (productFolder.empty()) return 1;
 

@@ -63,6 +63,18 @@ void Line(std::wstring& record, const wchar_t* key, const std::wstring& value) {
   record += L'\n';
 }
 
+// 1 when this process runs elevated (with administrator rights), else 0.
+const wchar_t* Elevated() {
+  HANDLE token = nullptr;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                        ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                        elevation.TokenIsElevated != 0;
+  if (token != nullptr) ::CloseHandle(token);
+  return elevated ? L"1" : L"0";
+}
+
 std::wstring Record() {
   FILETIME now{};
   ::GetSystemTimeAsFileTime(&now);
@@ -76,6 +88,7 @@ std::wstring Record() {
   Line(record, L"module_path", ModulePath());
   Line(record, L"startup_flags", Number(startup.dwFlags));
   Line(record, L"show_window", Number(startup.wShowWindow));
+  Line(record, L"elevated", Elevated());
   Line(record, L"std_input", HandleNumber(startup.hStdInput));
   Line(record, L"std_output", HandleNumber(startup.hStdOutput));
   Line(record, L"std_error", HandleNumber(startup.hStdError));

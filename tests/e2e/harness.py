@@ -851,7 +851,7 @@ class Bench:
                  watch: Optional[Iterable[str]] = None, settle_s: float = 10,
                  second_start_after_s: Optional[float] = None,
                  inspect_security: Iterable[str] = (), after: Optional[Callable[[CaseContext], object]] = None,
-                 arch: str = "win32") -> Result:
+                 arch: str = "win32", elevated: bool = False) -> Result:
         if name in self._names:
             raise ValueError(f"case name {name} used twice: each case needs a folder of its own")
         timeout_s, settle_s = timeout_s * TIME_SCALE, settle_s * TIME_SCALE
@@ -873,6 +873,9 @@ class Bench:
         windows_to_unix(prefix, cwd).mkdir(parents=True, exist_ok=True)
         exe_winpath = str(PureWindowsPath(exe_dir) / EXE_NAME)
         shutil.copyfile(launcher, windows_to_unix(prefix, exe_winpath))
+        # A double-click's start, a standard user's; `elevated` is "Run as administrator", the
+        # token Wine gives every program started from outside.
+        start = [exe_winpath, *args] if elevated else [str(self.helper("standard_start.exe")), exe_winpath, *args]
 
         env = session.env
         watcher = None
@@ -900,7 +903,7 @@ class Bench:
             started_t = filetime_now()
             started = time.monotonic()
             with open(case_dir / "wine.log", "wb") as wine_log:
-                launched = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
+                launched = subprocess.Popen([*AS_USER, "wine", *start], env=env,
                                             cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
             processes.append(launched)
             shots = _Screenshots(session.display.name, case_dir, set(screenshot_classes), tail,
@@ -910,7 +913,7 @@ class Bench:
                 # The same program started again, as an impatient second double-click would.
                 time.sleep(second_start_after_s)
                 with open(case_dir / "wine-second.log", "wb") as wine_log:
-                    second = subprocess.Popen([*AS_USER, "wine", exe_winpath, *args], env=env,
+                    second = subprocess.Popen([*AS_USER, "wine", *start], env=env,
                                               cwd=windows_to_unix(prefix, cwd), stdout=wine_log, stderr=wine_log)
                 processes.append(second)
             timed_out = False

@@ -99,6 +99,7 @@ class FullRun(FinishChecks):
         self.assertEqual(self.record["current_folder"], PRODUCT_FOLDER)
         self.assertEqual(self.record["startup_flags"], "1")  # STARTF_USESHOWWINDOW
         self.assertEqual(self.record["show_window"], "1")  # SW_SHOWNORMAL
+        self.assertEqual(self.record["elevated"], "0")  # a double-click's start, a standard user's
 
 
 class FullRunOn64BitWindows(FullRun):
@@ -122,6 +123,40 @@ class FullRunOn64BitWindows(FullRun):
         self.assertFalse((staged.folder / staged.name).exists(), "staged archive left behind")
         self.assertEqual(self.result.path(PRODUCT_FOLDER + "\\SETUP.EXE").read_bytes(),
                          harness.bench().helper("setup.exe").read_bytes())
+
+
+class RunAsAdministrator(FinishChecks):
+    """Started with "Run as administrator", the launcher's setup.exe runs elevated too, so it
+    runs from the fixed folder made the administrators' own: also where C:\\Tarnby Setup is
+    another account's, which a standard start leaves for the user's own folder (a folder of
+    this account's that its unelevated programs could change). The other account's files in it
+    stay; only its rights change. (Wine shows a folder's owner as the user whatever it is.)"""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.theirs = "C:\\Tarnby Setup\\their-notes.txt"
+        cls.own_folder = harness.bench().user_folder("AppData\\Local") + "\\Tarnby Setup"
+
+        def setup(ctx):
+            ctx.write(cls.theirs, b"theirs")
+            ctx.secure("C:\\Tarnby Setup", "D:(A;OICI;FA;;;WD)")
+
+        cls.result = harness.bench().run_case("finish-run-as-administrator", setup=setup, elevated=True,
+                                              after=read_shortcut, inspect_security=["C:\\Tarnby Setup"])
+        cls.record = cls.result.setup_record()
+
+    def test_setup_runs_elevated_from_the_fixed_folder_the_shortcut_names(self):
+        self.assert_only_the_notice(self.result)
+        self.assertTrue(self.record, f"setup.exe did not run there ({self.result.describe()})")
+        self.assertEqual(self.record["elevated"], "1")
+        self.assertEqual(self.record["module_path"].lower(), INSTALLER.lower())
+        self.assertEqual(self.record["current_folder"], PRODUCT_FOLDER)
+        self.assert_the_runs_shortcut(self.result.after, self.result)
+        self.assertFalse(self.result.exists(self.own_folder), "the user's own folder was made")
+
+    def test_their_files_stay_and_nobody_else_may_change_the_folder(self):
+        self.assertEqual(self.result.path(self.theirs).read_bytes(), b"theirs")
+        self.assertNotIn(";;;WD)", self.result.security.get("C:\\Tarnby Setup", ""))
 
 
 class FixedFolderNotTheUsers(FinishChecks):
