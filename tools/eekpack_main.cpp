@@ -13,7 +13,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: eekpack create [--layout 1|2] [--jobs N] ARCHIVE FILE...\n"
+    "usage: eekpack --version\n"
+    "       eekpack create [--layout 1|2] [--jobs N] ARCHIVE FILE...\n"
     "       eekpack installer OUT.exe FOLDER [--stub LAUNCHER.exe] [--jobs N]\n"
     "               [--set-version-string NAME VALUE]... [--set-file-version A.B.C.D]\n"
     "               [--set-product-version A.B.C.D]\n"
@@ -167,6 +168,11 @@ int Main(int argc, char** argv) {
   args.erase(args.begin());
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    if (!args.empty()) return UsageError("--version takes nothing more");
+    std::puts("eekpack " EEKPACK_VERSION);
     return 0;
   }
   for (const std::string& arg : args) {

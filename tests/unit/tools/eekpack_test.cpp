@@ -318,6 +318,11 @@ TEST_F(Eekpack, UsageMistakesAndHelp) {
   EXPECT_EQ(Run({"create", "x.eek", "y", "--jobs"}).status, 2);
   EXPECT_EQ(Run({"list"}).status, 2);
   EXPECT_EQ(Run({"extract", "a", "b", "c"}).status, 2);
+  // The version is the project's, as the build names it.
+  const Result version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "eekpack " EEKPACK_VERSION "\n");
+  EXPECT_EQ(Run({"--version", "x"}).status, 2);
 }
 
 // ---- Installers: made from a folder, looked into without running them, and crafted stubs ----
