@@ -31,8 +31,9 @@ constexpr const char* kUsage =
     "         file directly inside FOLDER (in name order; a setup.exe among them), with its\n"
     "         version information changed as asked (FileVersion and ProductVersion strings\n"
     "         follow the numbers). The launcher is LAUNCHER.exe, by default\n"
-    "         TarLoom64Setup.exe beside eekpack, else ../../windows/bin/TarLoom64Setup.exe\n"
-    "         from eekpack's folder (the build tree's). Sign OUT.exe afterwards: a signed\n"
+    "         TarLoom64Setup.exe beside eekpack, else ../share/eekpack/TarLoom64Setup.exe\n"
+    "         from eekpack's folder (where the package puts it), else the build tree's\n"
+    "         ../../windows/bin/TarLoom64Setup.exe. Sign OUT.exe afterwards: a signed\n"
     "         launcher is refused, since the payload would break its signature.\n"
     "         The installer carries the archive's digest (length and CRC-32) beside it.\n"
     "list     prints the layout, then per entry: name, compressed size, decoded size.\n"
@@ -113,11 +114,13 @@ int Create(const std::vector<std::string>& args) {
   return tools::CreateArchive(operands[0], files, layout, jobs);
 }
 
-// The launcher beside this program, else the build tree's (build/native/bin/eekpack next to
-// build/windows/bin/TarLoom64Setup.exe).
+// The launcher beside this program (the Windows zip), else where the package installs it
+// (bin/eekpack beside share/eekpack/, in any prefix), else the build tree's
+// (build/native/bin/eekpack next to build/windows/bin/TarLoom64Setup.exe).
 std::string DefaultStub() {
   const std::string folder = tools::ProgramFolder();
   for (const std::string& candidate : {folder + "/TarLoom64Setup.exe",
+                                      folder + "/../share/eekpack/TarLoom64Setup.exe",
                                       folder + "/../../windows/bin/TarLoom64Setup.exe"}) {
     if (tools::FileSize(candidate) != 0) return candidate;
   }
