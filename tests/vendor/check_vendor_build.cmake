@@ -1,7 +1,8 @@
 # The CMake package as a vendor uses it: eekpack installed into a fresh prefix (cmake --install
 # of the native tree), a vendor project that finds it and makes an installer, which must be what
 # `eekpack installer` makes with the same options, byte for byte, and sound; made again when a
-# file of the folder is changed, added or removed, and not otherwise.
+# file of the folder is changed, added or removed, and not otherwise. And the launcher is found
+# by default where each package puts it.
 #   cmake -DBUILD=<native tree> -DPROJECT=<tests/vendor> -DWORK=<scratch folder> -DLAUNCHER=<stub> -P this
 cmake_minimum_required(VERSION 3.25)
 
@@ -75,4 +76,14 @@ expect_what_the_command_makes("a file added")
 file(REMOVE "${payload}/licence.txt")
 build(TRUE "a file removed")
 expect_what_the_command_makes("a file removed")
+
+# As the Windows zip has it, eekpack with the launcher beside it and nothing else: found there.
+file(COPY "${eekpack}" "${prefix}/share/eekpack/TarLoom64Setup.exe" DESTINATION "${WORK}/unzipped")
+run("${WORK}/unzipped/eekpack" installer "${WORK}/beside.exe" "${payload}")
+run("${eekpack}" installer "${WORK}/packaged.exe" "${payload}" --stub "${LAUNCHER}")
+file(SHA256 "${WORK}/beside.exe" got)
+file(SHA256 "${WORK}/packaged.exe" want)
+if(NOT got STREQUAL want)
+  message(FATAL_ERROR "eekpack with the launcher beside it did not make the launcher's installer")
+endif()
 message("vendor build: made, remade on every change, the command's bytes each time")
