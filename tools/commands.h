@@ -23,14 +23,16 @@ struct InstallerOptions {
   std::vector<std::pair<std::string, std::string>> versionStrings;  // UTF-8 name, value
   std::string fileVersion;     // "A.B.C.D", or empty to keep the stub's
   std::string productVersion;  // likewise
+  std::string icon;            // an .ico file for Explorer to show, or empty to keep the stub's
   unsigned jobs = 1;
 };
 
 // Writes `output`: a copy of the launcher `stub` whose payload is the archive of every file
-// directly inside `folder` (in name order), its version information changed as asked. Refused
-// with one line on stderr, and no file written, for a stub that is not the launcher or is
-// signed, a folder without setup.exe, a name the launcher cannot write, or an archive past
-// 2 GiB.
+// directly inside `folder` (in name order), its version information changed as asked and, with
+// `icon`, that icon's images in a group of their own that Explorer shows (the launcher's own
+// TARNBY group kept for its window). Refused with one line on stderr, and no file written, for
+// a stub that is not the launcher or is signed, an icon file that is not sound, a folder
+// without setup.exe, a name the launcher cannot write, or an archive past 2 GiB.
 int MakeInstaller(const InstallerOptions& options);
 
 // List, extract and verify take a bare archive or an installer (a file that starts as a

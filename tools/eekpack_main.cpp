@@ -17,7 +17,7 @@ constexpr const char* kUsage =
     "       eekpack create [--layout 1|2] [--jobs N] ARCHIVE FILE...\n"
     "       eekpack installer OUT.exe FOLDER [--stub LAUNCHER.exe] [--jobs N]\n"
     "               [--set-version-string NAME VALUE]... [--set-file-version A.B.C.D]\n"
-    "               [--set-product-version A.B.C.D]\n"
+    "               [--set-product-version A.B.C.D] [--icon FILE.ico]\n"
     "       eekpack list ARCHIVE|INSTALLER.exe\n"
     "       eekpack extract ARCHIVE|INSTALLER.exe [DIR]\n"
     "       eekpack verify ARCHIVE|INSTALLER.exe\n"
@@ -30,7 +30,8 @@ constexpr const char* kUsage =
     "installer  writes OUT.exe: a copy of the launcher whose payload is the archive of every\n"
     "         file directly inside FOLDER (in name order; a setup.exe among them), with its\n"
     "         version information changed as asked (FileVersion and ProductVersion strings\n"
-    "         follow the numbers). The launcher is LAUNCHER.exe, by default\n"
+    "         follow the numbers) and, with --icon, FILE.ico's images (every size, PNG\n"
+    "         included) as the icon Explorer shows. The launcher is LAUNCHER.exe, by default\n"
     "         TarLoom64Setup.exe beside eekpack, else ../share/eekpack/TarLoom64Setup.exe\n"
     "         from eekpack's folder (where the package puts it), else the build tree's\n"
     "         ../../windows/bin/TarLoom64Setup.exe. Sign OUT.exe afterwards: a signed\n"
@@ -147,6 +148,9 @@ int Installer(const std::vector<std::string>& args) {
     } else if (TakeOption(args, k, "--set-product-version", value, missing)) {
       if (missing) return UsageError("--set-product-version needs A.B.C.D");
       options.productVersion = value;
+    } else if (TakeOption(args, k, "--icon", value, missing)) {
+      if (missing) return UsageError("--icon needs an .ico file");
+      options.icon = value;
     } else if (args[k] == "--set-version-string") {
       if (k + 2 >= args.size()) return UsageError("--set-version-string needs a NAME and a VALUE");
       options.versionStrings.emplace_back(args[k + 1], args[k + 2]);

@@ -1,5 +1,5 @@
 // eekpack installer: a copy of the launcher (the stub) whose payload resource is the archive of
-// a folder, with its version information changed as asked.
+// a folder, with its version information and icon changed as asked.
 #include <string>
 #include <vector>
 
@@ -9,7 +9,9 @@
 #include "tools/files.h"
 #include "tools/installer_payload.h"
 #include "tools/pack_files.h"
+#include "tools/pe/icon_file.h"
 #include "tools/pe/pe_image.h"
+#include "tools/pe/resource_tree.h"  // Describe
 #include "tools/pe/version_info.h"
 
 namespace tools {
@@ -113,6 +115,65 @@ bool ChangeVersion(const InstallerOptions& options, std::vector<Resource>& resou
   return true;
 }
 
+// The group that carries the vendor's icon. Explorer shows a program's first icon group, and
+// the directory lists names before numbers, in the order of their UTF-16 units: "APPICON",
+// the name programs conventionally give their main icon, comes before the launcher's
+// "TARNBY", which stays as it is because the progress window's class loads it by name. Both
+// are upper case, as Windows compares resource names, so either order of comparing agrees.
+constexpr std::u16string_view kVendorIconGroup = u"APPICON";
+constexpr std::u16string_view kLauncherIconGroup = u"TARNBY";
+
+// The vendor's icon, added to the stub's resources: each image a new RT_ICON under the lowest
+// ids no icon of any language holds, and their group, in the language of the launcher's own.
+bool ChangeIcon(const InstallerOptions& options, std::vector<Resource>& resources, std::string& error) {
+  if (options.icon.empty()) return true;
+  std::vector<std::uint8_t> file;
+  if (!ReadInputFile(options.icon, file, error)) return false;
+  std::vector<IconImage> images;
+  if (!ReadIconFile(file, images, error)) {
+    error = options.icon + ": " + error;
+    return false;
+  }
+  const ResourceId iconType = ResourceId::Number(kResourceTypeIcon);
+  const ResourceId groupType = ResourceId::Number(kResourceTypeGroupIcon);
+  const ResourceId groupName = ResourceId::Name(std::u16string(kVendorIconGroup));
+  std::uint16_t language = kEnglishUs;
+  std::vector<bool> taken(0x10000);
+  taken[0] = true;  // not an id a resource compiler gives
+  for (const Resource& resource : resources) {
+    if (resource.type == groupType && resource.name.isName && !(groupName.name < resource.name.name)) {
+      error = options.stub + " already has the icon group " + Describe(resource.name) +
+              ", which Explorer would show instead of " + options.icon + ": start from the launcher itself";
+      return false;
+    }
+    if (resource.type == groupType && resource.name == ResourceId::Name(std::u16string(kLauncherIconGroup)))
+      language = resource.language;
+    if (resource.type == iconType && !resource.name.isName) taken[resource.name.number] = true;
+  }
+  std::vector<std::uint16_t> ids;
+  for (std::size_t id = 1; id < taken.size() && ids.size() < images.size(); ++id)
+    if (!taken[id]) ids.push_back(static_cast<std::uint16_t>(id));
+  if (ids.size() < images.size()) {
+    error = options.icon + " has more images than the launcher has free icon ids";
+    return false;
+  }
+  Resource group;
+  group.type = groupType;
+  group.name = groupName;
+  group.language = language;
+  group.data = WriteIconGroup(images, ids);
+  for (std::size_t k = 0; k < images.size(); ++k) {
+    Resource icon;
+    icon.type = iconType;
+    icon.name = ResourceId::Number(ids[k]);
+    icon.language = language;
+    icon.data = std::move(images[k].data);
+    resources.push_back(std::move(icon));
+  }
+  resources.push_back(std::move(group));
+  return true;
+}
+
 bool MakeInstaller(const InstallerOptions& options, std::vector<std::uint8_t>& installer,
                    std::string& error) {
   PeImage stub;
@@ -139,7 +200,7 @@ bool MakeInstaller(const InstallerOptions& options, std::vector<std::uint8_t>& i
   }
 
   std::vector<Resource> resources = std::move(stub.resources);
-  if (!ChangeVersion(options, resources, error)) return false;
+  if (!ChangeVersion(options, resources, error) || !ChangeIcon(options, resources, error)) return false;
   std::vector<std::uint8_t> packed;
   if (!PackFiles(files, archive::Layout::kHeader10, options.jobs, packed, error)) return false;
   if (static_cast<std::int64_t>(packed.size()) > kLargestArchive) {

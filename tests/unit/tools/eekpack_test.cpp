@@ -583,4 +583,94 @@ TEST_F(Installers, EmptyPayloadInASectionWithoutRawDataIsRead) {
   EXPECT_NE(stub.err.find("no payload"), std::string::npos) << stub.err;
 }
 
+// ---- The vendor's icon (--icon) ----
+
+std::vector<pe::Resource> ResourcesOf(const std::string& file) {
+  pe::PeImage image;
+  std::string error;
+  EXPECT_TRUE(pe::ReadPeImage(ByteVector(file.begin(), file.end()), image, error)) << error;
+  return image.resources;
+}
+
+bool IsIconType(const pe::Resource& r, std::uint16_t type) { return r.type == pe::ResourceId::Number(type); }
+
+TEST_F(Installers, IconOptionMakesTheVendorsIconTheFirstGroupAndKeepsTheLaunchersOwn) {
+  const std::vector<pe::IconImage> icons = test_image::SampleIcons();
+  SpitBytes("acme.ico", test_image::IconFile(icons));
+  for (const char* out : {"iconic.exe", "iconic-again.exe"}) {
+    const Result made = Run({"installer", out, "payload", "--stub", "stub.exe", "--icon", "acme.ico"});
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+  EXPECT_EQ(Slurp(Path("iconic.exe")), Slurp(Path("iconic-again.exe")));
+  const std::vector<pe::Resource> resources = ResourcesOf(Slurp(Path("iconic.exe")));
+
+  // Explorer shows the first icon group in directory order.
+  const auto first =
+      std::find_if(resources.begin(), resources.end(), [](const pe::Resource& r) { return IsIconType(r, 14); });
+  ASSERT_NE(first, resources.end());
+  EXPECT_NE(first->name, pe::ResourceId::Name(u"TARNBY"));
+  EXPECT_EQ(first->language, 1033);
+  const ByteVector& group = first->data;
+  ASSERT_EQ(group.size(), 6 + 14 * icons.size());
+  EXPECT_EQ(test_image::Get16(group, 0), 0u);
+  EXPECT_EQ(test_image::Get16(group, 2), 1u);
+  EXPECT_EQ(test_image::Get16(group, 4), icons.size());
+  std::vector<pe::Resource> added = {*first};
+  for (std::size_t k = 0; k < icons.size(); ++k) {
+    const std::size_t at = 6 + 14 * k;
+    const pe::IconImage& icon = icons[k];
+    EXPECT_EQ(ByteVector(group.begin() + at, group.begin() + at + 4),
+              ByteVector({icon.width, icon.height, icon.colorCount, icon.reserved}));
+    EXPECT_EQ(test_image::Get16(group, at + 4), icon.planes);
+    EXPECT_EQ(test_image::Get16(group, at + 6), icon.bitCount);
+    EXPECT_EQ(Get32(group, at + 8), icon.data.size());
+    const auto id = static_cast<std::uint16_t>(test_image::Get16(group, at + 12));
+    const auto held = std::find_if(resources.begin(), resources.end(), [&](const pe::Resource& r) {
+      return IsIconType(r, 3) && r.name == pe::ResourceId::Number(id) && r.language == 1033;
+    });
+    ASSERT_NE(held, resources.end()) << "icon " << id;
+    EXPECT_EQ(held->data, icon.data) << "icon " << id;
+    if (std::find(added.begin(), added.end(), *held) == added.end()) added.push_back(*held);
+  }
+  // Everything else (the launcher's icon 1 and its TARNBY group among it) is what the
+  // installer made without --icon holds, byte for byte: no new id took an old one's place.
+  EXPECT_EQ(added.size(), 1 + icons.size());
+  std::vector<pe::Resource> rest = resources;
+  std::erase_if(rest,
+                [&](const pe::Resource& r) { return std::find(added.begin(), added.end(), r) != added.end(); });
+  EXPECT_EQ(rest, ResourcesOf(Slurp(Path("made.exe"))));
+  const Result verified = Run({"verify", "iconic.exe"});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.out.find("digest matches"), std::string::npos) << verified.out;
+}
+
+TEST_F(Installers, IconFilesThatAreNotSoundAreRefusedInOneLineWithNoInstaller) {
+  const ByteVector sound = test_image::IconFile(test_image::SampleIcons());
+  SpitBytes("cut-directory.ico", ByteVector(sound.begin(), sound.begin() + 30));
+  SpitBytes("cut-image.ico", ByteVector(sound.begin(), sound.end() - 1));
+  ByteVector cursor = sound;
+  test_image::Put16(cursor, 2, 2);
+  SpitBytes("cursor.cur", cursor);
+  SpitBytes("acme.ico", sound);
+  // An installer that has the vendor's group already: a second one would not be shown.
+  ASSERT_EQ(Run({"installer", "iconic.exe", "payload", "--stub", "stub.exe", "--icon", "acme.ico"}).status, 0);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--icon", "cut-directory.ico"}, "cut short"},
+      {{"--icon", "cut-image.ico"}, "passes the end of the file"},
+      {{"--icon", "cursor.cur"}, "not that of an icon"},
+      {{"--icon", "missing.ico"}, "missing.ico"},
+      {{"--icon", "acme.ico", "--stub", "iconic.exe"}, "already has the icon group"},
+  };
+  for (const auto& [options, words] : cases) {
+    std::vector<std::string> args = {"installer", "out.exe", "payload", "--stub", "stub.exe"};
+    args.insert(args.end(), options.begin(), options.end());
+    const Result result = Run(args);
+    EXPECT_EQ(result.status, 1) << options[1] << ": " << result.err;
+    EXPECT_EQ(Lines(result.err), 1) << options[1] << ": " << result.err;
+    EXPECT_NE(result.err.find("eekpack: error: "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(words), std::string::npos) << options[1] << ": " << result.err;
+    EXPECT_FALSE(fs::exists(Path("out.exe"))) << options[1];
+  }
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 // Program images: a small PE32 image made here (headers, .text, a resource section laid out
 // depth first as ld lays it out, .reloc) read, rewritten with changed, grown and shrunk
 // resources and read again; the layouts the rewriting refuses; damaged images. The checksum of
-// every image read or written is compared with an independent sum.
+// every image read or written is compared with an independent sum. Icon files read into their
+// images, and the files that are not sound refused.
 #include "tools/pe/pe_image.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <tuple>
 
 #include "tests/unit/tools/test_image.h"
+#include "tools/pe/icon_file.h"
 
 namespace {
 
@@ -278,6 +280,55 @@ TEST(PeDamage, NoiseIsRefusedOrRewrittenFaithfully) {
     ++rewritten;
   }
   EXPECT_GT(rewritten, 100);  // the noise leaves enough images whole to test the rewrite
+}
+
+TEST(IconFile, ReadsEveryImageAsStoredAndRefusesWhatIsNotASoundIconFile) {
+  const std::vector<pe::IconImage> icons = SampleIcons();
+  const ByteVector file = IconFile(icons);
+  std::vector<pe::IconImage> read;
+  std::string error;
+  ASSERT_TRUE(pe::ReadIconFile(file, read, error)) << error;
+  EXPECT_EQ(read, icons);
+  std::vector<pe::IconImage> v5 = {icons[0]};  // a BITMAPV5HEADER is a DIB too
+  Put32(v5[0].data, 0, 124);
+  ASSERT_TRUE(pe::ReadIconFile(IconFile(v5), read, error)) << error;
+  EXPECT_EQ(read, v5);
+
+  // Entry k's size at 14 + 16k and offset at 18 + 16k; the images at 54, 1182 and 1926.
+  const auto with = [&](std::size_t at, std::uint32_t value, int width) {
+    ByteVector bytes = file;
+    width == 2 ? Put16(bytes, at, value) : Put32(bytes, at, value);
+    return bytes;
+  };
+  const auto cut = [&](std::size_t size) {
+    return ByteVector(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+  };
+  struct Case {
+    const char* what;
+    ByteVector bytes;
+    const char* words;
+  };
+  const std::vector<Case> cases = {
+      {"header cut", cut(5), "shorter than its header"},
+      {"reserved field set", with(0, 1, 2), "not that of an icon"},
+      {"a cursor", with(2, 2, 2), "not that of an icon"},
+      {"no images", with(4, 0, 2), "no images"},
+      {"directory cut", cut(6 + 16 * 2 + 8), "cut short"},
+      {"an image of 0 bytes", with(14, 0, 4), "size of 0"},
+      {"the last image cut", cut(file.size() - 1), "image 3 of the icon file passes the end"},
+      {"a size that would wrap", with(14 + 16, 0xFFFFFFFF, 4), "image 2 of the icon file passes the end"},
+      {"an image over the directory", with(18, 53, 4), "inside the file's directory"},
+      {"a PNG without its signature", with(1926, 0, 4), "neither a PNG nor a bitmap"},
+      {"a PNG without IHDR first", with(1926 + 12, 0, 4), "neither a PNG nor a bitmap"},
+      {"a BITMAPCOREHEADER", with(54, 12, 4), "neither a PNG nor a bitmap"},
+      {"a DIB of two planes", with(54 + 12, 2, 2), "neither a PNG nor a bitmap"},
+      {"a DIB of no width", with(54 + 4, 0, 4), "neither a PNG nor a bitmap"},
+      {"a DIB shorter than its header", with(14 + 16, 39, 4), "neither a PNG nor a bitmap"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(pe::ReadIconFile(c.bytes, read, error)) << c.what;
+    EXPECT_NE(error.find(c.words), std::string::npos) << c.what << ": " << error;
+  }
 }
 
 }  // namespace

@@ -164,4 +164,47 @@ ByteVector BuildImage(const std::vector<Resource>& resources, const char* lastSe
   return BuildImageWithTree(DepthFirstTree(resources), lastSection);
 }
 
+ByteVector DibImage(std::size_t size, std::uint32_t width, std::uint32_t seed) {
+  ByteVector image = Pattern(size, seed);
+  Put32(image, 0, 40);
+  Put32(image, 4, width);
+  Put32(image, 8, 2 * width);
+  Put16(image, 12, 1);
+  Put16(image, 14, 32);
+  return image;
+}
+
+ByteVector PngImage(std::size_t size, std::uint32_t seed) {
+  ByteVector image = Pattern(size, seed);
+  const ByteVector head = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  std::copy(head.begin(), head.end(), image.begin());
+  return image;
+}
+
+std::vector<pe::IconImage> SampleIcons() {
+  return {{16, 16, 0, 0, 1, 32, DibImage(1128, 16, 20)},
+          {32, 32, 16, 0, 1, 4, DibImage(744, 32, 21)},
+          {0, 0, 0, 0, 1, 32, PngImage(3001, 22)}};
+}
+
+ByteVector IconFile(const std::vector<pe::IconImage>& images) {
+  ByteVector file(6 + 16 * images.size());
+  Put16(file, 2, 1);
+  Put16(file, 4, static_cast<std::uint32_t>(images.size()));
+  for (std::size_t k = 0; k < images.size(); ++k) {
+    const pe::IconImage& image = images[k];
+    const std::size_t at = 6 + 16 * k;
+    file[at] = image.width;
+    file[at + 1] = image.height;
+    file[at + 2] = image.colorCount;
+    file[at + 3] = image.reserved;
+    Put16(file, at + 4, image.planes);
+    Put16(file, at + 6, image.bitCount);
+    Put32(file, at + 8, static_cast<std::uint32_t>(image.data.size()));
+    Put32(file, at + 12, static_cast<std::uint32_t>(file.size()));
+    file.insert(file.end(), image.data.begin(), image.data.end());
+  }
+  return file;
+}
+
 }  // namespace test_image

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/pe/icon_file.h"
 #include "tools/pe/pe_image.h"
 
 namespace test_image {
@@ -58,5 +59,17 @@ ByteVector BuildImageWithTree(const ByteVector& tree, const char* lastSection = 
 
 // The same with DepthFirstTree(resources).
 ByteVector BuildImage(const std::vector<Resource>& resources, const char* lastSection = ".reloc");
+
+// Icon images as drawing programs save them: a DIB (a BITMAPINFOHEADER for `width` pixels
+// square, the height doubled for the mask, then noise) and a PNG (its signature, an IHDR
+// chunk, then noise), each `size` bytes in all.
+ByteVector DibImage(std::size_t size, std::uint32_t width, std::uint32_t seed);
+ByteVector PngImage(std::size_t size, std::uint32_t seed);
+
+// A 16-pixel DIB, a 32-pixel DIB and a 256-pixel PNG (its directory width and height 0).
+std::vector<pe::IconImage> SampleIcons();
+
+// The .ico file of `images`: the header, the directory, then the images in order.
+ByteVector IconFile(const std::vector<pe::IconImage>& images);
 
 }  // namespace test_image
