@@ -3,7 +3,8 @@
 # `eekpack installer` makes with the same options, byte for byte, and sound; made again when a
 # file of the folder is changed, added or removed, and not otherwise. And the launcher is found
 # by default where each package puts it.
-#   cmake -DBUILD=<native tree> -DPROJECT=<tests/vendor> -DWORK=<scratch folder> -DLAUNCHER=<stub> -P this
+#   cmake -DBUILD=<native tree> -DPROJECT=<tests/vendor> -DWORK=<scratch folder> -DLAUNCHER=<stub>
+#         -DICON=<an .ico file> -P this
 cmake_minimum_required(VERSION 3.25)
 
 if(NOT EXISTS "${LAUNCHER}")
@@ -34,7 +35,7 @@ file(WRITE "${payload}/Docs/guide.txt" "In a subfolder: not packed.\n")
 # The installer the build made must be the command's, with the same options and no others.
 function(expect_what_the_command_makes when)
   set(reference "${WORK}/reference.exe")
-  run("${eekpack}" installer "${reference}" "${payload}" --set-file-version 2.1.0.7
+  run("${eekpack}" installer "${reference}" "${payload}" --icon "${ICON}" --set-file-version 2.1.0.7
       --set-product-version 2.1.0.0 --set-version-string ProductName "Acme Tools"
       --set-version-string CompanyName "Acme Ltd.")
   file(SHA256 "${made}" got)
@@ -56,7 +57,7 @@ function(build expect_work when)
 endfunction()
 
 run(${CMAKE_COMMAND} -S "${PROJECT}" -B "${tree}" -G Ninja "-DCMAKE_PREFIX_PATH=${prefix}"
-    "-DPAYLOAD=${payload}")
+    "-DPAYLOAD=${payload}" "-DICON=${ICON}")
 build(TRUE "first build")
 expect_what_the_command_makes("first build")
 run("${eekpack}" list "${made}")
