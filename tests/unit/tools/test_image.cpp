@@ -1,5 +1,7 @@
 #include "tests/unit/tools/test_image.h"
 
+#include "tests/oracle/pe_checksum.h"
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -88,18 +90,8 @@ ByteVector DepthFirstTree(const std::vector<Resource>& resources) {
   return tree;
 }
 
-std::uint32_t ReferenceChecksum(ByteVector file, std::size_t field) {
-  const std::size_t length = file.size();
-  for (std::size_t i = field; i < field + 4 && i < length; ++i) file[i] = 0;
-  file.resize(AlignUp(length, 4));
-  std::uint64_t sum = 0;
-  for (std::size_t i = 0; i < file.size(); i += 4) {
-    sum += Get32(file, i);
-    sum = (sum & 0xFFFFFFFF) + (sum >> 32);
-  }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  sum = (sum + (sum >> 16)) & 0xFFFF;
-  return static_cast<std::uint32_t>(sum + length);
+std::uint32_t ReferenceChecksum(const ByteVector& file, std::size_t field) {
+  return oracle::PeChecksum(file, field);
 }
 
 ByteVector BuildImageWithTree(const ByteVector& tree, const char* lastSection) {
