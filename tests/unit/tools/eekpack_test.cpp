@@ -554,6 +554,26 @@ TEST_F(Installers, CraftedStubsAreRefusedInOneLineWithinTheirScale) {
   }
 }
 
+// What is not the launcher cannot carry a payload: a windowed program without the payload's
+// resource, and a console program that has one.
+TEST_F(Installers, ProgramsThatAreNotTheLauncherAreRefusedAsStubs) {
+  std::vector<pe::Resource> withoutPayload = test_image::kResources;
+  std::erase_if(withoutPayload, [](const pe::Resource& r) { return IsRcData(r, 10); });
+  ASSERT_EQ(withoutPayload.size() + 1, test_image::kResources.size());
+  SpitBytes("other-program.exe", test_image::BuildImage(withoutPayload));
+  ByteVector console = Stub({});
+  console[test_image::kOptionalAt + 68] = 3;  // IMAGE_SUBSYSTEM_WINDOWS_CUI
+  SpitBytes("console.exe", console);
+  for (const auto& [stub, words] : {std::pair{"other-program.exe", "not the launcher"},
+                                    std::pair{"console.exe", "is not a windowed program"}}) {
+    const Result result = Run({"installer", "out.exe", "payload", "--stub", stub});
+    EXPECT_EQ(result.status, 1) << stub;
+    EXPECT_EQ(Lines(result.err), 1) << result.err;
+    EXPECT_NE(result.err.find(words), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(Path("out.exe"))) << stub;
+  }
+}
+
 TEST_F(Installers, EmptyPayloadInASectionWithoutRawDataIsRead) {
   // .text keeps its bytes in the file but claims none (a .bss-like section, its raw pointer
   // far past the end), and the stub's empty payload points into it.
