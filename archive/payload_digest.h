@@ -9,10 +9,10 @@
 #include <optional>
 #include <span>
 
+#include "archive/payload_resources.h"
+
 namespace archive {
 
-// The digest resource: RT_RCDATA, this id, language 1033, beside the payload (RT_RCDATA 10).
-inline constexpr std::uint16_t kDigestResourceId = 11;
 // Its bytes: "EKD1", then the payload's length and its CRC-32, both 32-bit little-endian.
 inline constexpr std::size_t kDigestRecordSize = 12;
 

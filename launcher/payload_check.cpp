@@ -8,7 +8,7 @@ namespace launcher {
 bool PayloadMatchesItsDigest(HINSTANCE module) {
   const Payload digest = FindRcData(module, archive::kDigestResourceId);
   if (!digest.found) return true;
-  const Payload payload = FindRcData(module, kPayloadResourceId);
+  const Payload payload = FindRcData(module, archive::kPayloadResourceId);
   return payload.found && archive::PayloadMatches(payload.bytes, digest.bytes);
 }
 

@@ -16,13 +16,13 @@ void DeleteStagedArchive() {
 }
 
 Payload LoadPayload(HINSTANCE module) {
-  const Payload payload = FindRcData(module, kPayloadResourceId);
+  const Payload payload = FindRcData(module, archive::kPayloadResourceId);
   if (!payload.found) ShowMessage(kResourceNotFound, kSetupCaption, MB_OK);
   return payload;
 }
 
 Payload FindRcData(HINSTANCE module, WORD id) {
-  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
+  HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(archive::kPayloadResourceType));
   if (resource == nullptr) return {};
   // Under Win32 the loaded resource's handle is the address of its bytes, mapped with the
   // program's image for the whole run.

@@ -8,10 +8,9 @@
 #include <span>
 #include <string_view>
 
-namespace launcher {
+#include "archive/payload_resources.h"
 
-// RT_RCDATA 10, language 1033: the archive the installer carries.
-inline constexpr WORD kPayloadResourceId = 10;
+namespace launcher {
 
 // Removes a staged archive left in the current folder. Only a plain file is seen: a hidden or
 // system one stays, and a read-only one cannot be deleted.

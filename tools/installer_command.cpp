@@ -25,7 +25,7 @@ constexpr std::int64_t kLargestArchive = 0x7FFFFFFF;  // the format's offsets ar
 // Why the launcher image `stub` cannot take a payload, or nothing.
 std::string StubProblem(const std::string& path, const PeImage& stub) {
   if (stub.subsystem != kSubsystemWindowsGui) return path + " is not a windowed program";
-  if (FindResource(stub.resources, kResourceTypeRcData, kPayloadId, kEnglishUs) == nullptr) {
+  if (FindResource(stub.resources, kResourceTypeRcData, archive::kPayloadResourceId, kEnglishUs) == nullptr) {
     return path + " carries no payload resource (RT_RCDATA 10, English): not the launcher";
   }
   if (stub.hasSignature) {
@@ -218,7 +218,7 @@ bool MakeInstaller(const InstallerOptions& options, std::vector<std::uint8_t>& i
   digest.data.assign(std::begin(record), std::end(record));
   PutResource(resources, std::move(digest));
   // Moved, not copied: the archive is the bulk of what this command holds.
-  const Resource* slot = FindResource(resources, kResourceTypeRcData, kPayloadId, kEnglishUs);
+  const Resource* slot = FindResource(resources, kResourceTypeRcData, archive::kPayloadResourceId, kEnglishUs);
   for (Resource& resource : resources)
     if (&resource == slot) resource.data = std::move(packed);
 

@@ -14,7 +14,7 @@ bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& pa
     return false;
   }
   const pe::Resource* archive =
-      pe::FindResource(image.resources, pe::kResourceTypeRcData, kPayloadId, kEnglishUs);
+      pe::FindResource(image.resources, pe::kResourceTypeRcData, archive::kPayloadResourceId, kEnglishUs);
   if (archive == nullptr) {
     error = "no payload: no payload resource (RT_RCDATA 10, English), so not an installer of ours";
     return false;

@@ -1,6 +1,6 @@
-// The launcher's resources as an installer carries them: the payload archive (RT_RCDATA 10),
-// its digest record beside it (RT_RCDATA 11, archive/payload_digest.h) and the version
-// information (RT_VERSION 1), all English (United States). `eekpack installer` writes them;
+// The launcher's resources as an installer carries them: the payload archive and its digest
+// record (archive/payload_resources.h) and the version information (RT_VERSION 1), all English
+// (United States). `eekpack installer` writes them;
 // list, extract and verify read the payload back out of an installer without running it.
 #pragma once
 
@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "archive/payload_resources.h"
+
 namespace tools {
 
-constexpr std::uint16_t kPayloadId = 10;
 constexpr std::uint16_t kVersionId = 1;
-constexpr std::uint16_t kEnglishUs = 1033;
+constexpr std::uint16_t kEnglishUs = archive::kPayloadLanguage;
 
 // What an installer carries. An empty archive is the launcher's own empty payload (a stub).
 struct InstallerPayload {

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/payload_resources.h"
+
 namespace {
 
-constexpr WORD kPayloadId = 10;
-constexpr WORD kDigestId = 11;
-constexpr WORD kPayloadLanguage = 1033;
+constexpr WORD kPayloadId = archive::kPayloadResourceId;
+constexpr WORD kDigestId = archive::kDigestResourceId;
+constexpr WORD kPayloadLanguage = archive::kPayloadLanguage;
 
 // A resource type or name: an integer id or a string, kept past the enumeration callback.
 struct ResourceKey {
