@@ -12,8 +12,8 @@
 
 #include "fuzz/fuzz_support.h"
 #include "tests/oracle/pe_checksum.h"
-#include "tools/pe/pe_image.h"
-#include "tools/pe/version_info.h"
+#include "pe/pe_image.h"
+#include "pe/version_info.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "tools/files.h"
 #include "tools/installer_payload.h"
 #include "tools/pack_files.h"
-#include "tools/pe/icon_file.h"
-#include "tools/pe/pe_image.h"
-#include "tools/pe/resource_tree.h"  // Describe
-#include "tools/pe/version_info.h"
+#include "pe/icon_file.h"
+#include "pe/pe_image.h"
+#include "pe/resource_tree.h"  // Describe
+#include "pe/version_info.h"
 
 namespace tools {
 

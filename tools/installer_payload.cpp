@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "archive/payload_digest.h"
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 
 namespace tools {
 

@@ -13,7 +13,7 @@
 #include "tools/commands.h"
 #include "tools/files.h"
 #include "tools/installer_payload.h"
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 #include "tools/terminal_progress.h"
 
 namespace tools {

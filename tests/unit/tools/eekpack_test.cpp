@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "archive/payload_digest.h"
-#include "tests/unit/tools/test_image.h"
+#include "tests/unit/pe/test_image.h"
 #include "tools/archive_writer.h"
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 
 namespace {
 

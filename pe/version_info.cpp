@@ -1,9 +1,9 @@
-#include "tools/pe/version_info.h"
+#include "pe/version_info.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "tools/pe/le_bytes.h"
+#include "pe/le_bytes.h"
 
 namespace pe {
 

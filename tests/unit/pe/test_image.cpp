@@ -1,4 +1,4 @@
-#include "tests/unit/tools/test_image.h"
+#include "tests/unit/pe/test_image.h"
 
 #include "tests/oracle/pe_checksum.h"
 

@@ -1,9 +1,9 @@
-#include "tools/pe/icon_file.h"
+#include "pe/icon_file.h"
 
 #include <algorithm>
 #include <array>
 
-#include "tools/pe/le_bytes.h"
+#include "pe/le_bytes.h"
 
 namespace pe {
 

@@ -2,9 +2,9 @@
 // order, written with no time stamps, so that the same resources give the same bytes.
 #include <algorithm>
 
-#include "tools/pe/image_layout.h"
-#include "tools/pe/le_bytes.h"
-#include "tools/pe/resource_tree.h"
+#include "pe/image_layout.h"
+#include "pe/le_bytes.h"
+#include "pe/resource_tree.h"
 
 namespace pe {
 

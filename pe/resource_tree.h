@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 
 namespace pe {
 

@@ -1,7 +1,7 @@
 #include <utility>
 
-#include "tools/pe/pe_image.h"
-#include "tools/pe/resource_tree.h"
+#include "pe/pe_image.h"
+#include "pe/resource_tree.h"
 
 namespace pe {
 

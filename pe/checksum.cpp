@@ -1,4 +1,4 @@
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 
 namespace pe {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/pe/icon_file.h"
-#include "tools/pe/pe_image.h"
+#include "pe/icon_file.h"
+#include "pe/pe_image.h"
 
 namespace test_image {
 

@@ -3,7 +3,7 @@
 // resources and read again; the layouts the rewriting refuses; damaged images. The checksum of
 // every image read or written is compared with an independent sum. Icon files read into their
 // images, and the files that are not sound refused.
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <random>
 #include <tuple>
 
-#include "tests/unit/tools/test_image.h"
-#include "tools/pe/icon_file.h"
+#include "tests/unit/pe/test_image.h"
+#include "pe/icon_file.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tools/pe/pe_image.h"
+#include "pe/pe_image.h"
 
 namespace pe {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "tools/pe/image_layout.h"
-#include "tools/pe/le_bytes.h"
-#include "tools/pe/resource_tree.h"
+#include "pe/image_layout.h"
+#include "pe/le_bytes.h"
+#include "pe/resource_tree.h"
 
 namespace pe {
 

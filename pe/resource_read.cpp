@@ -4,9 +4,9 @@
 #include <set>
 #include <utility>
 
-#include "tools/pe/image_layout.h"
-#include "tools/pe/le_bytes.h"
-#include "tools/pe/resource_tree.h"
+#include "pe/image_layout.h"
+#include "pe/le_bytes.h"
+#include "pe/resource_tree.h"
 
 namespace pe {
 

@@ -1,6 +1,6 @@
 // The version information block: windres' own bytes read and written back unchanged, round
 // trips, the packer's edits, version numbers, and damaged blocks refused without a crash.
-#include "tools/pe/version_info.h"
+#include "pe/version_info.h"
 
 #include <gtest/gtest.h>
 
