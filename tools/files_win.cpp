@@ -10,7 +10,9 @@
 #include <limits>
 #include <string_view>
 
+#include "win32/ansi.h"
 #include "win32/handle.h"
+#include "win32/system_error.h"
 
 namespace tools {
 
@@ -30,17 +32,13 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 // and is then no backslash.
 bool IsLeadByte(char c) { return ::IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
 
-// The system's words for `code`, without the line break and full stop that end them, so that
-// they read like strerror's in "cannot read x: REASON".
+// The system's words for `code` (win32's, without the line break), less the full stop that ends
+// them, so that they read like strerror's in "cannot read x: REASON".
 std::string Reason(DWORD code) {
-  char text[512];
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.')) {
-    --length;
-  }
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+  const win32::PathText ansi = win32::WideToAnsi(win32::SystemErrorText(code).view());
+  std::string_view text = ansi.view();
+  while (!text.empty() && text.back() == '.') text.remove_suffix(1);
+  return std::string(text);
 }
 
 // "WHAT PATH: the reason for the last error". The code is taken before anything else runs.
@@ -49,12 +47,10 @@ std::string Failure(const char* what, const std::string& path) {
   return what + (" " + path) + ": " + Reason(code);
 }
 
+// One byte gives at most one UTF-16 unit: the conversion fits a buffer of the text's length.
 std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-  if (size > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), size);
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(win32::ConvertAnsiToWide(text, wide.data(), wide.size()));
   return wide;
 }
 
