@@ -1,9 +1,13 @@
 """The bench itself, on a program whose behaviour is known (bench_probe): what the watcher
 records, when it answers, what the screen is, and the screenshots. Other end-to-end tests rely
-on each of these."""
+on each of these. And the Windows test programs' runner (scripts/wine-run in a session of
+scripts/wine-session), on which every Windows unit test relies."""
 
 import json
+import os
+import shutil
 import struct
+import subprocess
 import tempfile
 import unittest
 from pathlib import Path
@@ -90,6 +94,51 @@ class WatchLogOfASlowMachine(unittest.TestCase):
         result = harness.Result.__new__(harness.Result)
         result.windows = windows
         self.assertEqual([(b.caption, b.answered_t) for b in result.boxes], [("Notice", 2)])
+
+
+class WindowsTestProgramRuns(unittest.TestCase):
+    """A test program's exit code is passed on, or a failing one would pass; one that overruns
+    its limit is stopped, its overrun record saved, and the command returns: what the program
+    started in the session is ended with it (ctest waits until every holder of its pipes has
+    ended)."""
+
+    SESSION = "rig-self-test"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.records = harness.bench().out / "_wine-run-overruns"
+        shutil.rmtree(cls.records, ignore_errors=True)
+        # Not ctest's limit and overrun folder for this test file: this overrun is on purpose.
+        env = {k: v for k, v in os.environ.items() if k != "TARLOOM_RUN_LIMIT"}
+        env.update(TARLOOM_WINE_SESSION=cls.SESSION, TARLOOM_OVERRUN_DIR=str(cls.records), TARLOOM_SCREEN="800x600")
+        scripts = harness.REPO_ROOT / "scripts"
+
+        def run(*command, **extra):
+            return subprocess.run([str(c) for c in command], env=dict(env, **extra), capture_output=True,
+                                  text=True, timeout=20 * harness.TIME_SCALE)
+
+        started = run(scripts / "wine-session", "start", cls.SESSION)
+        cls.addClassCleanup(run, scripts / "wine-session", "stop", cls.SESSION)
+        if started.returncode != 0:
+            raise RuntimeError(f"wine-session start failed: {started.stderr}")
+        cls.failing = run(scripts / "wine-run", "cmd", "/c", "exit", "3")
+        # The probe waits on its message box, which nobody answers here.
+        cls.overran = run(scripts / "wine-run", harness.bench().helper("bench_probe.exe"),
+                          TARLOOM_RUN_LIMIT=str(int(1 * harness.TIME_SCALE)))
+
+    def test_the_exit_code_is_passed_on(self):
+        self.assertEqual(self.failing.returncode, 3, self.failing.stderr)
+
+    def test_an_overrun_is_stopped_and_recorded(self):
+        self.assertEqual(self.overran.returncode, 143, self.overran.stderr)  # stopped by SIGTERM
+        record = self.records / "bench_probe-800x600"
+        self.assertIn(f"what it was doing is in {record}", self.overran.stderr)
+        lines = (record / "processes.txt").read_text().splitlines()
+        self.assertTrue([line for line in lines if " case " in line and "bench_probe.exe" in line], lines)
+        self.assertIn("Root window id", (record / "windows.txt").read_text())
+        header = (record / "screen.png").read_bytes()[:24]
+        self.assertEqual(header[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", header[16:24]), (800, 600))
 
 
 if __name__ == "__main__":

@@ -11,6 +11,6 @@ add_custom_command(
   COMMENT "Packing the unpacking cases' large payload")
 add_custom_target(e2e_large_payload ALL DEPENDS ${large}/large.eek)
 
-# For scripts/measure-unpack: plain file copying under Wine, in the unpacking's piece size.
+# For bench/measure-unpack: plain file copying under Wine, in the unpacking's piece size.
 add_executable(unpack_copy unpack_copy_win.cpp)
 target_link_options(unpack_copy PRIVATE -municode)
