@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <vector>
 
 #include "archive/format.h"
 
@@ -97,31 +96,41 @@ EEK_NO_COVERAGE inline unsigned Step(std::uint8_t* __restrict run, const std::ui
 #endif
 
 EEK_TARGET_CLONES
-void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_t> length,
-                       std::span<std::uint8_t> distance) {
+void FindLongestCopies(std::span<const std::uint8_t> data, std::size_t first, std::size_t last,
+                       std::span<std::uint8_t> length, std::span<std::uint8_t> distance) {
   const std::size_t size = data.size();
-  if (size == 0) return;
-  // 256 bytes in front of the data so that every position has a full window; lanes that
-  // reach into them are capped to 0.
-  std::vector<std::uint8_t> padded(kDistances + size);
-  std::memcpy(padded.data() + kDistances, data.data(), size);
+  if (first >= last) return;
+  // A run counts at most 131 bytes, so starting 130 positions past `last` (with every run at
+  // 0, as past the data's end) gives each position in range its full run.
+  const std::size_t top = std::min(size, last + kLongestCopy - 1);
+  // Positions from 256 on read their window from the data itself; the first 256 read it from
+  // a copy with zero bytes in front, whose lanes before the data are capped to 0.
+  std::uint8_t front[2 * kDistances] = {};
+  std::memcpy(front + kDistances, data.data(), std::min<std::size_t>(size, kDistances));
 
   DistanceLanes lanes;
   for (int j = 0; j < kDistances; ++j) {
     const auto d = static_cast<std::size_t>(kDistances - j);
-    lanes.cap[j] = d < size ? static_cast<std::uint8_t>(std::min<std::size_t>(d, kLongestCopy)) : 0;
+    lanes.cap[j] = d < top ? static_cast<std::uint8_t>(std::min<std::size_t>(d, kLongestCopy)) : 0;
   }
-  for (std::size_t k = size; k-- > 0;) {
+  for (std::size_t k = top; k-- > first;) {
     // Distance k + 1 reaches before the data from here on.
     if (k < static_cast<std::size_t>(kDistances)) lanes.cap[kDistances - 1 - k] = 0;
-    const unsigned best = Step(lanes.run, lanes.cap, padded.data() + k, data[k]);
+    const std::uint8_t* window = k >= kDistances ? data.data() + (k - kDistances) : front + k;
+    const unsigned best = Step(lanes.run, lanes.cap, window, data[k]);
+    if (k >= last) continue;  // only warming the runs up
     const unsigned bestRun = best >> 8;
     const unsigned lane = best & 0xFF;
     // Masks rather than a branch: whether a copy is found varies from byte to byte in text.
     const unsigned found = 0u - static_cast<unsigned>(bestRun >= static_cast<unsigned>(kShortestCopy));
-    length[k] = static_cast<std::uint8_t>(bestRun & found);
-    distance[k] = static_cast<std::uint8_t>((kDistances - 1 - lane) & found);
+    length[k - first] = static_cast<std::uint8_t>(bestRun & found);
+    distance[k - first] = static_cast<std::uint8_t>((kDistances - 1 - lane) & found);
   }
+}
+
+void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_t> length,
+                       std::span<std::uint8_t> distance) {
+  FindLongestCopies(data, 0, data.size(), length, distance);
 }
 
 }  // namespace tools

@@ -1,6 +1,7 @@
 // The encoder's match finder: for every position, the longest copy the format allows there.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -16,5 +17,11 @@ namespace tools {
 // byte, random bytes and text all cost about the same.
 void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_t> length,
                        std::span<std::uint8_t> distance);
+
+// The same for positions [first, last) of `data` alone, into length[i - first] and
+// distance[i - first]: exactly what the whole data's call gives there, as a copy looks no
+// further than 256 bytes back and 131 ahead. Calls on ranges apart may run side by side.
+void FindLongestCopies(std::span<const std::uint8_t> data, std::size_t first, std::size_t last,
+                       std::span<std::uint8_t> length, std::span<std::uint8_t> distance);
 
 }  // namespace tools

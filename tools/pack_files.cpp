@@ -1,7 +1,9 @@
 #include "tools/pack_files.h"
 
-#include <atomic>
+#include <algorithm>
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -57,7 +59,7 @@ std::string RecordProblem(RecordError error, const std::string& path) {
   return "cannot add " + path;
 }
 
-// One file's encoding, done by whichever thread took it.
+// One file's encoding, by the thread that took it or by several, piece by piece.
 struct Encoded {
   std::vector<std::uint8_t> stream;
   std::int64_t decodedSize = 0;
@@ -85,6 +87,18 @@ class SharedProgress {
   std::uint64_t total_;
   std::uint64_t done_ = 0;
   int32_t shown_ = -1;
+};
+
+// An entry whose pieces threads share. The encoder reads `data`, which lives as long as it.
+struct SplitEntry {
+  SplitEntry(std::size_t index, std::vector<std::uint8_t> bytes)
+      : index(index), data(std::move(bytes)), encoder(data), piecesLeft(encoder.Pieces()) {}
+
+  std::size_t index;
+  std::vector<std::uint8_t> data;
+  SplitEncoder encoder;
+  std::size_t nextPiece = 0;  // the next to hand out; guarded by PackFiles' lock
+  std::size_t piecesLeft;     // not yet done; guarded by PackFiles' lock
 };
 
 }  // namespace
@@ -120,23 +134,74 @@ bool PackFiles(const std::vector<std::string>& files, Layout layout, unsigned jo
   for (const std::string& path : files) total += FileSize(path);
   SharedProgress progress(total);
 
+  // An entry of two pieces or more is split when there is more than one thread: a thread
+  // looking for work takes a piece of an entry under way before a new file, so that the entry
+  // is done, and its memory freed, soonest; the seams are joined as their pieces come in, and
+  // whichever thread ends the entry's last piece writes its stream. Every entry under way has
+  // a thread on it, so no more are held at once than there are threads, as when each takes a
+  // whole file.
+  const bool split = jobs > 1;
   std::vector<Encoded> encoded(files.size());
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> failed{false};
+  std::mutex lock;
+  std::condition_variable changed;  // an entry came under way, or a file was read
+  // Guarded by `lock`:
+  std::vector<std::shared_ptr<SplitEntry>> underWay;
+  std::size_t next = 0;     // the next file to take
+  std::size_t reading = 0;  // files taken and not yet encoded whole or put under way
+  bool failed = false;
   auto work = [&] {
-    for (std::size_t k = next++; k < files.size() && !failed; k = next++) {
-      std::vector<std::uint8_t> data;
-      if (!ReadInputFile(files[k], data, encoded[k].error)) {
-        failed = true;
-        return;
+    std::unique_lock<std::mutex> hold(lock);
+    while (!failed) {
+      const auto open = std::find_if(underWay.begin(), underWay.end(), [](const auto& entry) {
+        return entry->nextPiece < entry->encoder.Pieces();
+      });
+      if (open != underWay.end()) {
+        const std::shared_ptr<SplitEntry> entry = *open;
+        const std::size_t piece = entry->nextPiece++;
+        hold.unlock();
+        entry->encoder.RunPiece(piece);
+        progress.Add(entry->encoder.PieceBytes(piece));
+        hold.lock();
+        if (--entry->piecesLeft == 0) {
+          std::erase(underWay, entry);
+          hold.unlock();
+          encoded[entry->index].stream = entry->encoder.Finish();
+          hold.lock();
+        }
+        continue;
       }
-      encoded[k].stream = EncodeEntry(data);
+      if (next == files.size()) {
+        // Nothing to take: done, unless a file being read may yet bring pieces.
+        if (reading == 0) return;
+        changed.wait(hold);
+        continue;
+      }
+
+      const std::size_t k = next++;
+      ++reading;
+      hold.unlock();
+      std::vector<std::uint8_t> data;
+      const bool read = ReadInputFile(files[k], data, encoded[k].error);
       encoded[k].decodedSize = static_cast<std::int64_t>(data.size());
-      progress.Add(data.size());
+      const bool whole = read && !(split && data.size() >= 2 * SplitEncoder::kPieceSize);
+      std::shared_ptr<SplitEntry> pieces;
+      if (whole) {
+        encoded[k].stream = EncodeEntry(data);
+        progress.Add(data.size());
+      } else if (read) {
+        pieces = std::make_shared<SplitEntry>(k, std::move(data));
+      }
+      hold.lock();
+      --reading;
+      if (!read) failed = true;
+      if (pieces) underWay.push_back(std::move(pieces));
+      changed.notify_all();
     }
   };
+  // No more threads than there are files and pieces of large ones to give them.
+  const std::uint64_t shares = files.size() + (split ? total / SplitEncoder::kPieceSize : 0);
   std::vector<std::thread> helpers;
-  for (unsigned t = 1; t < jobs && t < files.size(); ++t) helpers.emplace_back(work);
+  for (unsigned t = 1; t < jobs && t < shares; ++t) helpers.emplace_back(work);
   work();
   for (std::thread& helper : helpers) helper.join();
   progress.Finish();

@@ -1,9 +1,12 @@
-// The encoder: exact round trips, the format's rules, and optimality against a brute-force
-// shortest path that tries every token at every position.
+// The encoder: exact round trips, the format's rules, optimality against a brute-force
+// shortest path that tries every token at every position, and the split encoder's stream
+// against the whole entry's.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "tools/encoder.h"
 #include "tools/match_finder.h"
@@ -185,6 +188,129 @@ TEST(MatchFinder, NoCopyReachesBeforeTheData) {
   ByteVector zeroStart(600, 0);
   for (std::size_t k = 200; k < zeroStart.size(); k += 7) zeroStart[k] = 1;
   ExpectLongestCopies(zeroStart);
+}
+
+TEST(MatchFinder, ARangeGivesWhatTheWholeDataGivesThere) {
+  const ByteVector inputs[] = {Repetitive(3000, 8), Random(3000, 2, 9), ByteVector(700, 0), Random(200, 3, 10)};
+  for (const ByteVector& data : inputs) {
+    const std::size_t size = data.size();
+    ByteVector length(size), distance(size);
+    FindLongestCopies(data, length, distance);
+    // Ends and starts near the front's 256 padded bytes, near the 131 bytes a run looks ahead
+    // and at the data's ends.
+    const std::size_t marks[] = {0, 1, 100, 255, 256, 257, 400, size - 131, size - 130, size - 129, size - 1, size};
+    for (std::size_t first : marks) {
+      for (std::size_t last : marks) {
+        if (first > last || last > size) continue;
+        SCOPED_TRACE(::testing::Message() << size << " bytes, [" << first << ", " << last << ")");
+        ByteVector rangeLength(last - first, 0xEE), rangeDistance(last - first, 0xEE);
+        FindLongestCopies(data, first, last, rangeLength, rangeDistance);
+        EXPECT_EQ(rangeLength, ByteVector(length.begin() + first, length.begin() + last));
+        EXPECT_EQ(rangeDistance, ByteVector(distance.begin() + first, distance.begin() + last));
+      }
+    }
+  }
+}
+
+// The split encoder's stream, its pieces taken in turn by `threads` threads, from the
+// entry's end as they are numbered, or from its start (every seam then waits for the last
+// piece, and is joined at the end by one thread).
+struct Split {
+  ByteVector stream;
+  std::size_t redone = 0;
+};
+
+Split SplitEncode(const ByteVector& data, std::size_t pieceSize, unsigned threads, bool fromStart = false) {
+  SplitEncoder encoder(data, pieceSize);
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t k = next++; k < encoder.Pieces(); k = next++)
+      encoder.RunPiece(fromStart ? encoder.Pieces() - 1 - k : k);
+  };
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return {encoder.Finish(), encoder.Redone()};
+}
+
+ByteVector Periodic(std::size_t size, const std::string& pattern) {
+  ByteVector bytes(size);
+  for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<std::uint8_t>(pattern[k % pattern.size()]);
+  return bytes;
+}
+
+ByteVector Concatenated(std::initializer_list<ByteVector> stretches) {
+  ByteVector bytes;
+  for (const ByteVector& stretch : stretches) bytes.insert(bytes.end(), stretch.begin(), stretch.end());
+  return bytes;
+}
+
+void ExpectSameAsWhole(const ByteVector& data, std::size_t pieceSize) {
+  const ByteVector whole = EncodeEntry(data);
+  for (unsigned threads : {1u, 2u, 3u}) {
+    SCOPED_TRACE(::testing::Message() << threads << " threads");
+    ASSERT_EQ(SplitEncode(data, pieceSize, threads).stream, whole);
+  }
+  ASSERT_EQ(SplitEncode(data, pieceSize, 2, true).stream, whole) << "pieces from the start";
+}
+
+TEST(SplitEncoder, SameBytesAsTheWholeEntryAtEverySizeAroundThePieces) {
+  // Pieces of 256 (the smallest) and others; sizes on and beside their multiples, so that the
+  // first piece, which takes the remainder, is one to two pieces long, and entries too small
+  // to split. In pieces of 600 a seam's first chunk of 512 ends inside the head that the seam
+  // before it starts from.
+  for (std::size_t piece : {256u, 300u, 600u, 1000u}) {
+    for (std::size_t size : {0u, 1u, 2u, 3u, 131u, 255u, 256u, 257u, 511u, 512u, 513u, 768u, 769u, 1999u,
+                             2000u, 2001u, 3000u, 3001u, 5000u}) {
+      const auto seed = static_cast<std::uint32_t>(size * 31 + piece);
+      const ByteVector inputs[] = {Random(size, 2, seed), Random(size, 256, seed), Patchy(size, seed),
+                                   Periodic(size, "xyy"), ByteVector(size, 0)};
+      for (const ByteVector& data : inputs) {
+        SCOPED_TRACE(::testing::Message() << size << " bytes, pieces of " << piece);
+        ExpectSameAsWhole(data, piece);
+      }
+    }
+  }
+}
+
+TEST(SplitEncoder, SameBytesOnTheHardestParsesAcrossManySeams) {
+  const ByteVector inputs[] = {Random(150000, 2, 1),  Random(150000, 4, 2),  Periodic(150000, "ab"),
+                               Periodic(150000, "xyy"), ByteVector(150000, 0x41), Random(150000, 256, 3),
+                               Repetitive(150000, 4), Patchy(150000, 5)};
+  for (std::size_t i = 0; i < std::size(inputs); ++i) {
+    for (std::size_t piece : {256u, 4096u, 40000u}) {
+      SCOPED_TRACE(::testing::Message() << "input " << i << ", pieces of " << piece);
+      ExpectSameAsWhole(inputs[i], piece);
+    }
+  }
+}
+
+TEST(SplitEncoder, SeamsMeetSoonInProgramLikeDataAndOnlyAfterALongRunEnds) {
+  // Pieces of copies and noise: the two parses meet soon after each seam.
+  const ByteVector program = Repetitive(1 << 20, 12);
+  const Split split = SplitEncode(program, 1 << 16, 2);
+  EXPECT_EQ(split.stream, EncodeEntry(program));
+  EXPECT_LT(split.redone, 15u * 2048) << "15 seams";
+
+  // A run of 150,000 zero bytes across the one seam (at 150,000): one byte repeated keeps
+  // the end's phase in its costs, so the parses meet only below the run, past the 8,192
+  // positions kept whole, at one of the windows kept further down, short of the piece's start.
+  const ByteVector runAcross = Concatenated({Repetitive(100000, 13), ByteVector(150000, 0), Repetitive(50000, 14)});
+  const Split across = SplitEncode(runAcross, 150000, 2);
+  EXPECT_EQ(across.stream, EncodeEntry(runAcross));
+  EXPECT_GT(across.redone, 50000u + 8192);
+  EXPECT_LT(across.redone, 150000u);
+
+  // Longer: the run covers the kept windows too, whose costs, cut off from the ones above by
+  // the positions between, must not count as lined up with them.
+  const ByteVector longRun = Concatenated({Repetitive(100000, 15), ByteVector(300000, 0), Repetitive(50000, 16)});
+  for (std::size_t piece : {200000u, 210000u, 220000u}) {
+    SCOPED_TRACE(::testing::Message() << "pieces of " << piece);
+    const Split split = SplitEncode(longRun, piece, 2);
+    EXPECT_EQ(split.stream, EncodeEntry(longRun));
+    EXPECT_GT(split.redone, 450000 - piece - 100000);  // the whole run below the seam
+  }
 }
 
 }  // namespace

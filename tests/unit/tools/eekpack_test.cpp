@@ -167,6 +167,31 @@ TEST_F(Eekpack, AnyNumberOfThreadsMakesTheSameArchive) {
   EXPECT_FALSE(fs::exists(Path("broken.eek")));
 }
 
+TEST_F(Eekpack, LargeFilesSharedBetweenThreadsMakeTheSameArchive) {
+  // Files of 2 MiB and more are split into pieces that every thread takes a share of, between
+  // small files that threads take whole; one holds a run of zeros across a seam.
+  Spit(Path("small1.bin"), Binary(30000, 21));
+  Spit(Path("large1.bin"), Binary((5 << 19) + 4097, 22));
+  Spit(Path("small2.bin"), Binary(50000, 23));
+  Spit(Path("large2.bin"), Binary(1300000, 24) + std::string(400000, '\0') + Binary((1 << 20) - 200000, 25));
+  const std::vector<std::string> names = {"small1.bin", "large1.bin", "small2.bin", "large2.bin"};
+  std::vector<std::string> one = {"create", "--jobs=1", "one.eek"};
+  one.insert(one.end(), names.begin(), names.end());
+  ASSERT_EQ(Run(one).status, 0);
+  for (const std::string jobs : {"2", "3", "7"}) {
+    std::vector<std::string> many = {"create", "--jobs", jobs, "many" + jobs + ".eek"};
+    many.insert(many.end(), names.begin(), names.end());
+    const Result result = Run(many);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Slurp(Path("many" + jobs + ".eek")), Slurp(Path("one.eek"))) << jobs << " threads";
+  }
+  // A file that cannot be read while a large one is under way: reported, and no archive.
+  const Result failed = Run({"create", "--jobs=2", "broken.eek", "large1.bin", "missing.bin", "small1.bin"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("cannot read missing.bin"), std::string::npos) << failed.err;
+  EXPECT_FALSE(fs::exists(Path("broken.eek")));
+}
+
 TEST_F(Eekpack, ExtractIntoTheCurrentFolderReplacingEarlierFiles) {
   Spit(Path("a.txt"), "new content");
   ASSERT_EQ(Run({"create", "x.eek", "a.txt"}).status, 0);

@@ -1,0 +1,40 @@
+# Writes OUT, one file of exactly 64 MiB of Windows binaries: Wine's 32-bit DLLs, then its
+# 64-bit ones where those run short, concatenated in name order and cut at 64 MiB, so that the
+# file is the same on every run. One large entry is what the packer splits across its threads.
+# Where Wine is absent, the machine's own shared libraries stand in, as for the corpus.
+set(budget 67108864)
+file(GLOB first /usr/lib/i386-linux-gnu/wine/i386-windows/*.dll)
+file(GLOB second /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/*.dll)
+if(NOT first AND NOT second)
+  file(GLOB first /usr/lib/x86_64-linux-gnu/*.so* /usr/lib/*.so*)
+endif()
+list(SORT first)
+list(SORT second)
+
+set(total 0)
+set(files "")
+foreach(path IN LISTS first second)
+  if(IS_SYMLINK ${path} OR IS_DIRECTORY ${path})
+    continue()
+  endif()
+  file(SIZE ${path} size)
+  list(APPEND files ${path})
+  math(EXPR total "${total} + ${size}")
+  if(total GREATER_EQUAL budget)
+    break()
+  endif()
+endforeach()
+if(total LESS budget)
+  message(FATAL_ERROR "fewer than ${budget} bytes of libraries found")
+endif()
+
+get_filename_component(folder ${OUT} DIRECTORY)
+file(MAKE_DIRECTORY ${folder})
+execute_process(COMMAND cat ${files} COMMAND head -c ${budget} OUTPUT_FILE ${OUT}.new
+                RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "cannot write ${OUT}")
+endif()
+file(RENAME ${OUT}.new ${OUT})
+list(LENGTH files count)
+message(STATUS "large benchmark input: ${budget} bytes from ${count} DLLs")
