@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/archive_writer.h"
-#include "tools/encoder.h"
+#include "archive/archive_writer.h"
+#include "archive/encoder.h"
 #include "tools/pack_files.h"
 #include "archive/memory_io.h"
 #include "archive/payload_digest.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "tools/encoder.h"
-#include "tools/match_finder.h"
+#include "archive/encoder.h"
+#include "archive/match_finder.h"
 #include "tools/pack_files.h"
 
 namespace {

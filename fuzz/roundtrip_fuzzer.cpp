@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "archive/decoder.h"
-#include "tools/encoder.h"
+#include "archive/encoder.h"
 #include "archive/memory_io.h"
 #include "tests/oracle/reference.h"
 #include "fuzz/fuzz_support.h"

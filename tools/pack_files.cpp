@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "archive/entry_name.h"
-#include "tools/archive_writer.h"
-#include "tools/encoder.h"
+#include "archive/archive_writer.h"
+#include "archive/encoder.h"
 #include "tools/files.h"
 #include "tools/terminal_progress.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/archive_writer.h"
+#include "archive/archive_writer.h"
 
 namespace archive {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "tools/encoder.h"
-#include "tools/match_finder.h"
+#include "archive/encoder.h"
+#include "archive/match_finder.h"
 #include "tests/oracle/reference.h"
 
 namespace archive {

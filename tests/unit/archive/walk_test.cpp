@@ -5,8 +5,8 @@
 #include <cstring>
 #include <random>
 
-#include "tools/archive_writer.h"
-#include "tools/encoder.h"
+#include "archive/archive_writer.h"
+#include "archive/encoder.h"
 #include "archive/entry_name.h"
 #include "archive/memory_io.h"
 #include "archive/walk.h"

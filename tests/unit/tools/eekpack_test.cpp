@@ -19,7 +19,7 @@
 
 #include "archive/payload_digest.h"
 #include "tests/unit/pe/test_image.h"
-#include "tools/archive_writer.h"
+#include "archive/archive_writer.h"
 #include "pe/pe_image.h"
 
 namespace {

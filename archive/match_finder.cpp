@@ -1,4 +1,4 @@
-#include "tools/match_finder.h"
+#include "archive/match_finder.h"
 
 #include <algorithm>
 #include <bit>

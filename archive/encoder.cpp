@@ -1,4 +1,4 @@
-#include "tools/encoder.h"
+#include "archive/encoder.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/format.h"
-#include "tools/match_finder.h"
+#include "archive/match_finder.h"
 
 namespace tools {
 

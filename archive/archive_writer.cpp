@@ -1,4 +1,4 @@
-#include "tools/archive_writer.h"
+#include "archive/archive_writer.h"
 
 #include <limits>
 
