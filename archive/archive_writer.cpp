@@ -2,9 +2,8 @@
 
 #include <limits>
 
-namespace tools {
+namespace archive {
 
-using namespace archive;
 
 namespace {
 
@@ -53,4 +52,4 @@ RecordError AppendRecord(std::vector<std::uint8_t>& archive, Layout layout, std:
   return RecordError::kNone;
 }
 
-}  // namespace tools
+}  // namespace archive

@@ -8,7 +8,7 @@
 
 #include "archive/format.h"
 
-namespace tools {
+namespace archive {
 
 enum class RecordError {
   kNone,
@@ -24,4 +24,4 @@ enum class RecordError {
 RecordError AppendRecord(std::vector<std::uint8_t>& archive, archive::Layout layout, std::string_view name,
                          std::span<const std::uint8_t> stream, int64_t decodedSize);
 
-}  // namespace tools
+}  // namespace archive

@@ -13,9 +13,8 @@
 #include "archive/format.h"
 #include "archive/match_finder.h"
 
-namespace tools {
+namespace archive {
 
-using namespace archive;
 
 namespace {
 
@@ -423,4 +422,4 @@ std::vector<std::uint8_t> EncodeEntryGreedy(std::span<const std::uint8_t> data) 
   return out;
 }
 
-}  // namespace tools
+}  // namespace archive

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace tools {
+namespace archive {
 
 // The smallest stream under the format's rules: an optimal parse over literal runs of 1 to 128
 // bytes (1 + n bytes each) and copies of 4 to 131 bytes from the last 256 output bytes (2 bytes
@@ -61,4 +61,4 @@ class SplitEncoder {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace tools
+}  // namespace archive

@@ -6,9 +6,8 @@
 
 #include "archive/format.h"
 
-namespace tools {
+namespace archive {
 
-using namespace archive;
 
 namespace {
 
@@ -133,4 +132,4 @@ void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_
   FindLongestCopies(data, 0, data.size(), length, distance);
 }
 
-}  // namespace tools
+}  // namespace archive

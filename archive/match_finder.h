@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-namespace tools {
+namespace archive {
 
 // For every position i of `data`, the longest copy that can produce data[i...]: a run of 4 to
 // 131 bytes equal to bytes d = 1..256 places back (d <= i), wholly before i (length <= d).
@@ -24,4 +24,4 @@ void FindLongestCopies(std::span<const std::uint8_t> data, std::span<std::uint8_
 void FindLongestCopies(std::span<const std::uint8_t> data, std::size_t first, std::size_t last,
                        std::span<std::uint8_t> length, std::span<std::uint8_t> distance);
 
-}  // namespace tools
+}  // namespace archive

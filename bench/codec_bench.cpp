@@ -141,14 +141,14 @@ Bytes Pack(const std::vector<Bytes>& files, Encode encode) {
     const Bytes stream = encode(file);
     std::string name = std::to_string(index++);
     name += ".DLL";
-    tools::AppendRecord(archive, archive::Layout::kHeader10, name, stream,
+    archive::AppendRecord(archive, archive::Layout::kHeader10, name, stream,
                       static_cast<std::int64_t>(file.size()));
   }
   return archive;
 }
 
 void Decode(benchmark::State& state, const std::vector<Bytes>& files) {
-  const Bytes archive = Pack(files, [](const Bytes& f) { return tools::EncodeEntry(f); });
+  const Bytes archive = Pack(files, [](const Bytes& f) { return archive::EncodeEntry(f); });
   const auto decoded = static_cast<std::size_t>(TotalSize(files));
   BlockSink sink(decoded);
   NoProgress progress;
@@ -167,7 +167,7 @@ void Decode(benchmark::State& state, const std::vector<Bytes>& files) {
 // decoding's is what the check adds to a run. Bytes processed are the decoded ones, as for
 // Decode, so the two throughputs compare directly.
 void Digest(benchmark::State& state, const std::vector<Bytes>& files) {
-  const Bytes archive = Pack(files, [](const Bytes& f) { return tools::EncodeEntry(f); });
+  const Bytes archive = Pack(files, [](const Bytes& f) { return archive::EncodeEntry(f); });
   std::uint8_t record[archive::kDigestRecordSize];
   archive::WriteDigestRecord(archive::DigestOf(archive), record);
   for (auto _ : state) benchmark::DoNotOptimize(archive::PayloadMatches(archive, record));
@@ -189,8 +189,8 @@ void EncodeAll(benchmark::State& state, const std::vector<Bytes>& files, Encode 
   state.counters["compressed"] = static_cast<double>(compressed);
 }
 
-Bytes Optimal(const Bytes& f) { return tools::EncodeEntry(f); }
-Bytes Greedy(const Bytes& f) { return tools::EncodeEntryGreedy(f); }
+Bytes Optimal(const Bytes& f) { return archive::EncodeEntry(f); }
+Bytes Greedy(const Bytes& f) { return archive::EncodeEntryGreedy(f); }
 
 void BM_DecodeCorpus(benchmark::State& s) { Decode(s, Corpus()); }
 void BM_DecodeOneByteRun(benchmark::State& s) { Decode(s, OneByteRun()); }

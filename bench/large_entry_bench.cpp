@@ -33,7 +33,7 @@ void Rate(benchmark::State& state) {
 void BM_LargeFindCopies(benchmark::State& state) {
   Bytes length(Input().size()), distance(Input().size());
   for (auto _ : state) {
-    tools::FindLongestCopies(Input(), length, distance);
+    archive::FindLongestCopies(Input(), length, distance);
     benchmark::DoNotOptimize(length.data());
   }
   Rate(state);
@@ -42,7 +42,7 @@ void BM_LargeFindCopies(benchmark::State& state) {
 // The encoding on one thread, unsplit: match finder, parse and writing.
 void BM_LargeEncode(benchmark::State& state) {
   std::size_t compressed = 0;
-  for (auto _ : state) compressed = tools::EncodeEntry(Input()).size();
+  for (auto _ : state) compressed = archive::EncodeEntry(Input()).size();
   Rate(state);
   state.counters["ratio"] = static_cast<double>(compressed) / static_cast<double>(Input().size());
 }
@@ -54,9 +54,9 @@ void BM_LargeSplit(benchmark::State& state) {
   double finish = 0;
   std::size_t redone = 0;
   bool same = true;
-  const Bytes whole = tools::EncodeEntry(Input());
+  const Bytes whole = archive::EncodeEntry(Input());
   for (auto _ : state) {
-    tools::SplitEncoder encoder(Input());
+    archive::SplitEncoder encoder(Input());
     std::vector<std::thread> helpers;
     for (unsigned t = 0; t < threads; ++t) {
       helpers.emplace_back([&encoder, t, threads] {

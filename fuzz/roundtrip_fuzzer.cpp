@@ -42,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> input(data, size);
   const std::vector<std::uint8_t> bytes(data, data + size);
 
-  const std::vector<std::uint8_t> optimal = tools::EncodeEntry(input);
+  const std::vector<std::uint8_t> optimal = archive::EncodeEntry(input);
   FUZZ_CHECK(oracle::IsEncoderStream(optimal, input));
   FUZZ_CHECK(DecodeReal(optimal) == bytes);
   FUZZ_CHECK(optimal.size() <= size + (size + 127) / 128);
 
-  const std::vector<std::uint8_t> greedy = tools::EncodeEntryGreedy(input);
+  const std::vector<std::uint8_t> greedy = archive::EncodeEntryGreedy(input);
   FUZZ_CHECK(oracle::IsEncoderStream(greedy, input));
   FUZZ_CHECK(optimal.size() <= greedy.size());
 

@@ -7,7 +7,6 @@
 
 namespace archive {
 
-using namespace tools;
 namespace {
 
 using ByteVector = std::vector<std::uint8_t>;

@@ -15,7 +15,6 @@
 
 namespace archive {
 
-using namespace tools;
 namespace {
 
 using testing::Bytes;

@@ -212,9 +212,9 @@ TEST_F(Eekpack, ExtractIntoTheCurrentFolderReplacingEarlierFiles) {
 TEST_F(Eekpack, ExtractSkipsNamesThatLeaveTheFolder) {
   ByteVector archive;
   const ByteVector literal = {0x01, 'h', 'i'};
-  tools::AppendRecord(archive, archive::Layout::kHeader10, "../escaped.txt", literal, 2);
-  tools::AppendRecord(archive, archive::Layout::kHeader10, "..\\escaped.txt", literal, 2);
-  tools::AppendRecord(archive, archive::Layout::kHeader10, "fine.txt", literal, 2);
+  archive::AppendRecord(archive, archive::Layout::kHeader10, "../escaped.txt", literal, 2);
+  archive::AppendRecord(archive, archive::Layout::kHeader10, "..\\escaped.txt", literal, 2);
+  archive::AppendRecord(archive, archive::Layout::kHeader10, "fine.txt", literal, 2);
   Spit(Path("evil.eek"), std::string(archive.begin(), archive.end()));
   fs::create_directory(Path("out"));
   const Result result = Run({"extract", "evil.eek", "out"});
