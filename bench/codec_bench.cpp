@@ -14,7 +14,7 @@
 
 #include "archive/archive_writer.h"
 #include "archive/encoder.h"
-#include "tools/pack_files.h"
+#include "cli/pack_files.h"
 #include "archive/memory_io.h"
 #include "archive/payload_digest.h"
 #include "archive/walk.h"

@@ -12,7 +12,7 @@
 
 #include "archive/encoder.h"
 #include "archive/match_finder.h"
-#include "tools/pack_files.h"
+#include "cli/pack_files.h"
 
 namespace {
 

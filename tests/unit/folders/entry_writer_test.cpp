@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/folders/stand_in_layer.h"
-#include "tools/files.h"
+#include "cli/host_files.h"
 
 namespace folders {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/installer_payload.h"
+#include "cli/installer_payload.h"
 
 #include <utility>
 

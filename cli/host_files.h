@@ -1,6 +1,6 @@
 // The packer's file layer: whole input files, the archive as a ByteSource, a folder as an
 // EntrySink, and writing an archive so that a failure leaves no half-written file. One
-// interface, two implementations: posix_files.cpp, and files_win.cpp for eekpack.exe.
+// interface, two implementations: host_files_posix.cpp, and host_files_win.cpp for eekpack.exe.
 //
 // Paths are byte strings as the command line gives them: on Windows in the ANSI code page
 // (converted to UTF-16 only at the system's calls), where a backslash separates folders as "/"

@@ -5,10 +5,10 @@
 
 #include "archive/entry_name.h"
 #include "archive/payload_digest.h"
-#include "tools/commands.h"
-#include "tools/files.h"
-#include "tools/installer_payload.h"
-#include "tools/pack_files.h"
+#include "cli/commands.h"
+#include "cli/host_files.h"
+#include "cli/installer_payload.h"
+#include "cli/pack_files.h"
 #include "pe/icon_file.h"
 #include "pe/pe_image.h"
 #include "pe/resource_tree.h"  // Describe

@@ -1,4 +1,4 @@
-#include "tools/pack_files.h"
+#include "cli/pack_files.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -10,8 +10,8 @@
 #include "archive/entry_name.h"
 #include "archive/archive_writer.h"
 #include "archive/encoder.h"
-#include "tools/files.h"
-#include "tools/terminal_progress.h"
+#include "cli/host_files.h"
+#include "cli/terminal_progress.h"
 
 namespace tools {
 

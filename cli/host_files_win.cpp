@@ -1,6 +1,6 @@
-// The packer's file layer on Windows, beside posix_files.cpp: the same behaviour and messages,
+// The packer's file layer on Windows, beside host_files_posix.cpp: the same behaviour and messages,
 // with paths kept as ANSI code page bytes and converted to UTF-16 only at the wide calls.
-#include "tools/files.h"
+#include "cli/host_files.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tools/files.h"
+#include "cli/host_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>

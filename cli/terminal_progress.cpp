@@ -1,4 +1,4 @@
-#include "tools/terminal_progress.h"
+#include "cli/terminal_progress.h"
 
 #ifdef _WIN32
 #include <io.h>

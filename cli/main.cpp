@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/commands.h"
-#include "tools/files.h"
-#include "tools/pack_files.h"
+#include "cli/commands.h"
+#include "cli/host_files.h"
+#include "cli/pack_files.h"
 
 namespace {
 

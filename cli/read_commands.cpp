@@ -10,11 +10,11 @@
 #include "archive/payload_digest.h"
 #include "archive/walk.h"
 #include "archive/walk_verdict.h"
-#include "tools/commands.h"
-#include "tools/files.h"
-#include "tools/installer_payload.h"
+#include "cli/commands.h"
+#include "cli/host_files.h"
+#include "cli/installer_payload.h"
 #include "pe/pe_image.h"
-#include "tools/terminal_progress.h"
+#include "cli/terminal_progress.h"
 
 namespace tools {
 
