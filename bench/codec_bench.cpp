@@ -215,11 +215,11 @@ void BM_PackCorpus(benchmark::State& state) {
   std::int64_t total = 0;
   for (std::string name; std::getline(list, name);) files.push_back(std::string(EEK_BENCH_CORPUS) + "/" + name);
   for (const Bytes& file : Corpus()) total += static_cast<std::int64_t>(file.size());
-  const unsigned jobs = state.range(0) == 0 ? tools::DefaultJobs() : static_cast<unsigned>(state.range(0));
+  const unsigned jobs = state.range(0) == 0 ? cli::DefaultJobs() : static_cast<unsigned>(state.range(0));
   for (auto _ : state) {
     std::vector<std::uint8_t> archive;
     std::string error;
-    if (!tools::PackFiles(files, archive::Layout::kHeader10, jobs, archive, error)) state.SkipWithError(error.c_str());
+    if (!cli::PackFiles(files, archive::Layout::kHeader10, jobs, archive, error)) state.SkipWithError(error.c_str());
     benchmark::DoNotOptimize(archive.data());
   }
   state.SetBytesProcessed(state.iterations() * total);

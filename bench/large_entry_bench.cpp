@@ -85,7 +85,7 @@ void BM_PackLarge(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<std::uint8_t> archive;
     std::string error;
-    if (!tools::PackFiles({EEK_LARGE_INPUT}, archive::Layout::kHeader10, jobs, archive, error))
+    if (!cli::PackFiles({EEK_LARGE_INPUT}, archive::Layout::kHeader10, jobs, archive, error))
       state.SkipWithError(error.c_str());
     benchmark::DoNotOptimize(archive.data());
   }

@@ -8,7 +8,7 @@
 
 #include "archive/format.h"
 
-namespace tools {
+namespace cli {
 
 // Packs FILEs (each named by its base name) into ARCHIVE, encoding on `jobs` threads; the
 // archive is the same whatever their number.
@@ -56,4 +56,4 @@ int VerifyArchive(const std::string& archive);
 // Prints "eekpack: error: MESSAGE" on stderr.
 void ReportError(const std::string& message);
 
-}  // namespace tools
+}  // namespace cli

@@ -5,7 +5,7 @@
 #include "cli/host_files.h"
 #include "cli/pack_files.h"
 
-namespace tools {
+namespace cli {
 
 int CreateArchive(const std::string& archivePath, const std::vector<std::string>& files,
                   archive::Layout layout, unsigned jobs) {
@@ -28,4 +28,4 @@ int CreateArchive(const std::string& archivePath, const std::vector<std::string>
   return 0;
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -15,7 +15,7 @@
 
 #include "archive/byte_io.h"
 
-namespace tools {
+namespace cli {
 
 // Reads a regular file of at most INT32_MAX bytes. On failure `error` says why, in words
 // that follow the path ("cannot read x: No such file or directory").
@@ -101,4 +101,4 @@ class FolderSink final : public archive::EntrySink {
 // Makes `folder` unless it exists as a folder already.
 bool EnsureFolder(const std::string& folder, std::string& error);
 
-}  // namespace tools
+}  // namespace cli

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <limits>
 
-namespace tools {
+namespace cli {
 
 using namespace archive;
 
@@ -234,4 +234,4 @@ bool EnsureFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -14,7 +14,7 @@
 #include "win32/handle.h"
 #include "win32/system_error.h"
 
-namespace tools {
+namespace cli {
 
 using namespace archive;
 
@@ -417,4 +417,4 @@ bool EnsureFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -14,7 +14,7 @@
 #include "pe/resource_tree.h"  // Describe
 #include "pe/version_info.h"
 
-namespace tools {
+namespace cli {
 
 using namespace pe;
 
@@ -244,4 +244,4 @@ int MakeInstaller(const InstallerOptions& options) {
   return 0;
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -5,7 +5,7 @@
 #include "archive/payload_digest.h"
 #include "pe/pe_image.h"
 
-namespace tools {
+namespace cli {
 
 bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& payload, std::string& error) {
   pe::PeImage image;
@@ -29,4 +29,4 @@ bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& pa
   return true;
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -10,7 +10,7 @@
 
 #include "archive/payload_resources.h"
 
-namespace tools {
+namespace cli {
 
 constexpr std::uint16_t kVersionId = 1;
 constexpr std::uint16_t kEnglishUs = archive::kPayloadLanguage;
@@ -29,4 +29,4 @@ struct InstallerPayload {
 // that the file and its payload are held once each at most.
 bool ReadInstallerPayload(std::vector<std::uint8_t>&& file, InstallerPayload& payload, std::string& error);
 
-}  // namespace tools
+}  // namespace cli

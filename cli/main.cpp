@@ -50,7 +50,7 @@ constexpr const char* kUsage =
     "error. A progress bar is drawn on stderr when it is a terminal.\n";
 
 int UsageError(const std::string& message) {
-  tools::ReportError(message);
+  cli::ReportError(message);
   std::fputs("try: eekpack --help\n", stderr);
   return 2;
 }
@@ -83,7 +83,7 @@ bool ParseJobs(const std::string& text, unsigned& jobs) {
 
 int Create(const std::vector<std::string>& args) {
   archive::Layout layout = archive::Layout::kHeader10;
-  unsigned jobs = tools::DefaultJobs();
+  unsigned jobs = cli::DefaultJobs();
   std::vector<std::string> operands;
   bool optionsEnded = false;
   bool missing = false;
@@ -112,25 +112,25 @@ int Create(const std::vector<std::string>& args) {
   }
   if (operands.empty()) return UsageError("create needs an ARCHIVE and FILEs");
   const std::vector<std::string> files(operands.begin() + 1, operands.end());
-  return tools::CreateArchive(operands[0], files, layout, jobs);
+  return cli::CreateArchive(operands[0], files, layout, jobs);
 }
 
 // The launcher beside this program (the Windows zip), else where the package installs it
 // (bin/eekpack beside share/eekpack/, in any prefix), else the build tree's
 // (build/native/bin/eekpack next to build/windows/bin/TarLoom64Setup.exe).
 std::string DefaultStub() {
-  const std::string folder = tools::ProgramFolder();
+  const std::string folder = cli::ProgramFolder();
   for (const std::string& candidate : {folder + "/TarLoom64Setup.exe",
                                       folder + "/../share/eekpack/TarLoom64Setup.exe",
                                       folder + "/../../windows/bin/TarLoom64Setup.exe"}) {
-    if (tools::FileSize(candidate) != 0) return candidate;
+    if (cli::FileSize(candidate) != 0) return candidate;
   }
   return folder + "/TarLoom64Setup.exe";
 }
 
 int Installer(const std::vector<std::string>& args) {
-  tools::InstallerOptions options;
-  options.jobs = tools::DefaultJobs();
+  cli::InstallerOptions options;
+  options.jobs = cli::DefaultJobs();
   std::vector<std::string> operands;
   bool missing = false;
   for (std::size_t k = 0; k < args.size(); ++k) {
@@ -165,7 +165,7 @@ int Installer(const std::vector<std::string>& args) {
   options.output = operands[0];
   options.folder = operands[1];
   if (options.stub.empty()) options.stub = DefaultStub();
-  return tools::MakeInstaller(options);
+  return cli::MakeInstaller(options);
 }
 
 int Main(int argc, char** argv) {
@@ -192,15 +192,15 @@ int Main(int argc, char** argv) {
   if (command == "installer") return Installer(args);
   if (command == "list") {
     if (args.size() != 1) return UsageError("list needs exactly one ARCHIVE");
-    return tools::ListArchive(args[0]);
+    return cli::ListArchive(args[0]);
   }
   if (command == "extract") {
     if (args.empty() || args.size() > 2) return UsageError("extract needs an ARCHIVE and at most one DIR");
-    return tools::ExtractArchive(args[0], args.size() == 2 ? args[1] : ".");
+    return cli::ExtractArchive(args[0], args.size() == 2 ? args[1] : ".");
   }
   if (command == "verify") {
     if (args.size() != 1) return UsageError("verify needs exactly one ARCHIVE or INSTALLER.exe");
-    return tools::VerifyArchive(args[0]);
+    return cli::VerifyArchive(args[0]);
   }
   return UsageError("unknown command \"" + command + "\"");
 }
@@ -213,14 +213,14 @@ int main(int argc, char** argv) {
   try {
     return Main(argc, argv);
   } catch (const std::bad_alloc&) {
-    tools::ReportError("out of memory");
+    cli::ReportError("out of memory");
   } catch (const std::exception& failure) {
-    tools::ReportError(failure.what());
+    cli::ReportError(failure.what());
   }
   return 1;
 }
 
-namespace tools {
+namespace cli {
 
 using namespace archive;
 
@@ -228,4 +228,4 @@ void ReportError(const std::string& message) {
   std::fprintf(stderr, "eekpack: error: %s\n", message.c_str());
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -13,7 +13,7 @@
 #include "cli/host_files.h"
 #include "cli/terminal_progress.h"
 
-namespace tools {
+namespace cli {
 
 using namespace archive;
 
@@ -234,4 +234,4 @@ bool PackFiles(const std::vector<std::string>& files, Layout layout, unsigned jo
   return true;
 }
 
-}  // namespace tools
+}  // namespace cli

@@ -9,7 +9,7 @@
 
 #include "archive/format.h"
 
-namespace tools {
+namespace cli {
 
 // Every problem with the names of `files` (each entry named by its file's base name), one line
 // each: too long for the layout or to be installed, not a plain file name, a leading or
@@ -26,4 +26,4 @@ unsigned DefaultJobs();
 bool PackFiles(const std::vector<std::string>& files, archive::Layout layout, unsigned jobs,
                std::vector<std::uint8_t>& archive, std::string& error);
 
-}  // namespace tools
+}  // namespace cli

@@ -16,7 +16,7 @@
 #include "pe/pe_image.h"
 #include "cli/terminal_progress.h"
 
-namespace tools {
+namespace cli {
 
 using namespace archive;
 
@@ -250,4 +250,4 @@ int VerifyArchive(const std::string& path) {
   return 0;
 }
 
-}  // namespace tools
+}  // namespace cli

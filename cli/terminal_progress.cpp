@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tools {
+namespace cli {
 
 using namespace archive;
 
@@ -49,4 +49,4 @@ void TerminalProgress::Finish() {
   drawn_ = false;
 }
 
-}  // namespace tools
+}  // namespace cli

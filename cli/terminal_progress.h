@@ -5,7 +5,7 @@
 
 #include "archive/byte_io.h"
 
-namespace tools {
+namespace cli {
 
 class TerminalProgress final : public archive::ProgressReport {
  public:
@@ -20,4 +20,4 @@ class TerminalProgress final : public archive::ProgressReport {
   bool drawn_ = false;
 };
 
-}  // namespace tools
+}  // namespace cli

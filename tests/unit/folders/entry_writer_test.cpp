@@ -154,7 +154,7 @@ TEST(EntryWriterReplaces, AsThePackersExtractDoes) {
   std::ofstream(out / "ZETA.TXT") << "stale";
   fs::permissions(out / "ZETA.TXT", fs::perms::owner_read);
   fs::create_symlink(out / "victim", out / "A.BIN");
-  tools::FolderSink sink(out.string());
+  cli::FolderSink sink(out.string());
   Product p;
   p.folder.Add("ZETA.TXT", kAttributeReadOnly);
   p.Link("A.BIN");
