@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <map>
 #include <memory>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -200,10 +201,24 @@ bool PackFiles(const std::vector<std::string>& files, Layout layout, unsigned jo
   };
   // No more threads than there are files and pieces of large ones to give them.
   const std::uint64_t shares = files.size() + (split ? total / SplitEncoder::kPieceSize : 0);
+  // What escapes a thread (memory that cannot be had) stops the others and is thrown again here,
+  // to be said in one line as on one thread, instead of ending the program.
+  std::exception_ptr escaped;  // guarded by `lock`
+  auto guarded = [&] {
+    try {
+      work();
+    } catch (...) {
+      const std::lock_guard<std::mutex> hold(lock);
+      if (!escaped) escaped = std::current_exception();
+      failed = true;
+      changed.notify_all();
+    }
+  };
   std::vector<std::thread> helpers;
-  for (unsigned t = 1; t < jobs && t < shares; ++t) helpers.emplace_back(work);
-  work();
+  for (unsigned t = 1; t < jobs && t < shares; ++t) helpers.emplace_back(guarded);
+  guarded();
   for (std::thread& helper : helpers) helper.join();
+  if (escaped) std::rethrow_exception(escaped);
   progress.Finish();
 
   // The first problem in the list's order, whichever thread met it.

@@ -57,10 +57,11 @@ class Eekpack : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs eekpack in the scratch folder, held to 1 GiB of address space: a runaway allocation
-  // fails the run, not the machine.
-  Result Run(const std::vector<std::string>& args) {
-    std::string command = "cd " + Quote(dir_.string()) + " && ulimit -v 1048576 && " + Quote(EEKPACK_PATH);
+  // Runs eekpack in the scratch folder, held to 1 GiB of address space (or `kib`): a runaway
+  // allocation fails the run, not the machine.
+  Result Run(const std::vector<std::string>& args, std::uint64_t kib = 1048576) {
+    std::string command =
+        "cd " + Quote(dir_.string()) + " && ulimit -v " + std::to_string(kib) + " && " + Quote(EEKPACK_PATH);
     for (const auto& a : args) command += " " + Quote(a);
     command += " >out.txt 2>err.txt";
     Result result;
@@ -577,6 +578,35 @@ TEST_F(Installers, CraftedStubsAreRefusedInOneLineWithinTheirScale) {
     EXPECT_FALSE(fs::exists(Path("out.exe"))) << c.name;
     EXPECT_FALSE(fs::exists(Path("out"))) << c.name;
   }
+}
+
+// An installer whose archive would pass the format's 2 GiB is refused in one line, with nothing
+// written: 17 links to one file of 128 MiB of random bytes, which no parse makes smaller. (The
+// heaviest case here: about 2.2 GB to encode, and as much held, in 8 GiB of address space.)
+TEST_F(Installers, ArchivesPastTheFormatsLimitAreRefused) {
+  fs::create_directory(Path("huge"));
+  {
+    std::mt19937_64 random(7);
+    std::vector<std::uint64_t> words((std::size_t{128} << 20) / 8);
+    for (std::uint64_t& word : words) word = random();
+    std::ofstream out(Path("huge") / "part00.bin", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(words.data()), static_cast<std::streamsize>(words.size() * 8));
+  }
+  for (int k = 1; k < 17; ++k) {
+    fs::create_hard_link(Path("huge") / "part00.bin", Path("huge") / ("part" + std::to_string(10 + k) + ".bin"));
+  }
+  Spit(Path("huge") / "setup.exe", Binary(2000, 9));
+  const std::vector<std::string> args = {"installer", "huge.exe", "huge", "--stub", "stub.exe", "--jobs", "2"};
+  const Result result = Run(args, 8u << 20);
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(Lines(result.err), 1) << result.err;
+  EXPECT_NE(result.err.find("2147483647 bytes, the most the format can hold"), std::string::npos) << result.err;
+  EXPECT_FALSE(fs::exists(Path("huge.exe")));
+  // With less memory than that takes, one line says so, whichever thread ran out.
+  const Result short_of_memory = Run(args);
+  EXPECT_EQ(short_of_memory.status, 1) << short_of_memory.err;
+  EXPECT_EQ(short_of_memory.err, "eekpack: error: out of memory\n");
+  EXPECT_FALSE(fs::exists(Path("huge.exe")));
 }
 
 // What is not the launcher cannot carry a payload: a windowed program without the payload's
