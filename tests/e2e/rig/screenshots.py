@@ -24,58 +24,63 @@ def take(display: str, path: Path) -> bool:
 
 
 class Screenshots:
-    """Photographs the whole screen once per window of the asked classes, once the window has
-    been visible for a moment (painting follows showing). A picture in which the window or its
-    texts are not painted yet is taken again while the window lives: on a slow machine the
-    first one often shows a black rectangle."""
+    """Photographs the whole screen for each window of the asked classes, once the window has
+    been visible for a moment (painting follows showing), and again and again while it lives:
+    on a fast run the window may be up for half a second, and a first picture often shows it as
+    a black rectangle, so the pictures are taken back to back and judged only at the end. The
+    first painted one is kept, under the window's own name; the others go."""
+
+    MOST_TRIES = 12  # pictures of one window: enough for its life, few enough to judge quickly
 
     def __init__(self, display: str, case_dir: Path, classes: set, tail: WatchLog, settle_ms: int):
         self.display, self.case_dir, self.classes, self.tail = display, case_dir, classes, tail
         self.settle_ticks = settle_ms * 10000
         self.taken: list[Path] = []  # painted pictures only
-        self._paths: dict = {}  # window key -> its picture
-        self._pending: dict = {}  # window key -> the import taking it
-        self._done: set = set()
+        self._paths: dict = {}  # window key -> the name its painted picture is kept under
+        self._tries: dict = {}  # window key -> the pictures taken of it, in order
+        self._pending: dict = {}  # window key -> the import taking a picture
 
     def poll(self) -> None:
         if not self.classes:
             return
         now = filetime_now()
         for key, window in self.tail.poll().windows.items():
-            if key in self._done or window.initial or window.cls not in self.classes:
+            if window.initial or window.cls not in self.classes:
                 continue
             if key in self._pending:
                 if self._pending[key].poll() is None:
                     continue
                 del self._pending[key]
-                if self._judge(key, window) or window.gone_t is not None:
-                    continue
             shown = window.visible_t
-            if window.gone_t is not None or shown is None or now - shown < self.settle_ticks:
+            tries = self._tries.setdefault(key, [])
+            if (window.gone_t is not None or shown is None or now - shown < self.settle_ticks
+                    or len(tries) >= self.MOST_TRIES):
                 continue
             path = self._paths.setdefault(key, self.case_dir / (window.cls.strip("#") + f"-{len(self._paths) + 1}.png"))
-            self._pending[key] = subprocess.Popen(_import(self.display, path),
+            attempt = path.with_suffix(f".try{len(tries) + 1}.png")
+            tries.append(attempt)
+            self._pending[key] = subprocess.Popen(_import(self.display, attempt),
                                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def _judge(self, key: str, window: Window) -> bool:
-        """Keeps a painted picture; an unpainted one is removed (and taken again if it can be)."""
-        path = self._paths[key]
-        verdict = painted(path, window) if path.exists() else "no picture"
-        with open(self.case_dir / "screenshots.log", "a", encoding="utf-8") as log:
-            log.write(f"{path.name} of {key}: {verdict or 'painted'}\n")
-        if not verdict:
-            self._done.add(key)
-            self.taken.append(path)
-            return True
-        path.unlink(missing_ok=True)
-        return False
-
     def finish(self) -> None:
-        windows = self.tail.poll().windows
-        for key, process in self._pending.items():
+        for process in self._pending.values():
             process.wait(timeout=30 * TIME_SCALE)
-            self._judge(key, windows[key])
         self._pending = {}
+        windows = self.tail.poll().windows
+        with open(self.case_dir / "screenshots.log", "a", encoding="utf-8") as log:
+            for key, tries in self._tries.items():
+                kept = None
+                for attempt in tries:
+                    verdict = "" if kept else (painted(attempt, windows[key]) if attempt.exists() else "no picture")
+                    if kept is None and not verdict:
+                        kept = self._paths[key]
+                        attempt.replace(kept)
+                        self.taken.append(kept)
+                        log.write(f"{kept.name} of {key}: painted (picture {tries.index(attempt) + 1})\n")
+                    else:
+                        if verdict:
+                            log.write(f"{attempt.name} of {key}: {verdict}\n")
+                        attempt.unlink(missing_ok=True)
         self.taken.sort(key=lambda p: p.name)
 
 
