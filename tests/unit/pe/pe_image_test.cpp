@@ -11,6 +11,7 @@
 #include <random>
 #include <tuple>
 
+#include "tests/oracle/pe_checksum.h"
 #include "tests/unit/pe/test_image.h"
 #include "pe/icon_file.h"
 
@@ -58,7 +59,7 @@ TEST(PeReading, ReadsHeadersSectionsAndAnLdStyleTree) {
   EXPECT_EQ(image.sections[1].rawPointer, kResourceRaw);
   EXPECT_EQ(image.sections[2].name, ".reloc");
   EXPECT_EQ(image.resources, kResources);
-  EXPECT_EQ(image.checksum, ReferenceChecksum(image.file, image.checksumOffset));
+  EXPECT_EQ(image.checksum, oracle::PeChecksum(image.file, image.checksumOffset));
 }
 
 TEST(PeRewriting, GrownChangedAndShrunkResourcesReadBackWithRelocationsMoved) {
@@ -106,7 +107,7 @@ TEST(PeRewriting, GrownChangedAndShrunkResourcesReadBackWithRelocationsMoved) {
     EXPECT_EQ(back.sizeOfImage, AlignUp(reloc.virtualAddress + reloc.virtualSize, kSectionAlignment));
     EXPECT_EQ(back.sizeOfInitializedData,
               image.sizeOfInitializedData - image.sections[1].rawSize + rsrc.rawSize);
-    EXPECT_EQ(back.checksum, ReferenceChecksum(out, back.checksumOffset));
+    EXPECT_EQ(back.checksum, oracle::PeChecksum(out, back.checksumOffset));
     EXPECT_TRUE(std::equal(original.begin(), original.begin() + kOptionalAt, out.begin()));
     EXPECT_TRUE(std::equal(original.begin() + 0x200, original.begin() + kResourceRaw, out.begin() + 0x200));
     image = back;

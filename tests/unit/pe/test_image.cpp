@@ -90,10 +90,6 @@ ByteVector DepthFirstTree(const std::vector<Resource>& resources) {
   return tree;
 }
 
-std::uint32_t ReferenceChecksum(const ByteVector& file, std::size_t field) {
-  return oracle::PeChecksum(file, field);
-}
-
 ByteVector BuildImageWithTree(const ByteVector& tree, const char* lastSection) {
   const std::uint32_t treeRaw = AlignUp(tree.size(), kFileAlignment);
   const std::uint32_t relocationsRva = kResourceRva + AlignUp(tree.size(), kSectionAlignment);
@@ -148,7 +144,7 @@ ByteVector BuildImageWithTree(const ByteVector& tree, const char* lastSection) {
   std::copy(code.begin(), code.end(), image.begin() + 0x200);
   std::copy(tree.begin(), tree.end(), image.begin() + kResourceRaw);
   std::copy(kRelocations.begin(), kRelocations.end(), image.begin() + relocationsRaw);
-  Put32(image, kOptionalAt + 64, ReferenceChecksum(image, kOptionalAt + 64));
+  Put32(image, kOptionalAt + 64, oracle::PeChecksum(image, kOptionalAt + 64));
   return image;
 }
 

@@ -51,8 +51,6 @@ extern const std::vector<Resource> kResources;
 ByteVector DepthFirstTree(const std::vector<Resource>& resources);
 
 // The checksum as it is usually written down: 32-bit words with carries, folded at the end.
-// The independent reference checksum (tests/oracle/pe_checksum.h).
-std::uint32_t ReferenceChecksum(const ByteVector& file, std::size_t field);
 
 // A GUI program image: .text, the resource section holding `tree` (offsets in it count from
 // its start, at kResourceRva), then `lastSection` holding the relocations; checksum correct.
